@@ -1,0 +1,34 @@
+# ledgerkit: lossless JSON for the Octave interpreter.
+#   make          build the two modules
+#   make check    install what is missing, build, run every test
+#   make demo     a short tour on a shipped sample
+#   make bench    compare with the interpreter's jsondecode/jsonencode
+
+MKOCTFILE ?= mkoctfile
+OCTAVE    ?= octave-cli
+# Optimised, with warnings on; mkoctfile takes its compiler flags from here.
+LEDGER_CXXFLAGS ?= -O2 -g -Wall -Wextra -Wshadow -std=gnu++17
+
+MODULES = reader/__ledgerscan__.oct writer/__ledgeremit__.oct
+# Test-only helpers (reference implementations used as oracles).
+TEST_MODULES = tests/__ledgeroracle__.oct
+
+.PHONY: all deps check test clean bench demo dist install fuzz sanitize
+
+all: deps $(MODULES)
+
+deps:
+	@bash tools/deps.sh
+
+%.oct: %.cc
+	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -o $@ $<
+	@rm -f $(@:.oct=.o)
+
+check: all $(TEST_MODULES)
+	@bash tools/run-tests.sh
+
+test: check
+
+clean:
+	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o tests/*.o
+	rm -rf build sanitize dist ledgerkit-*.tar.gz

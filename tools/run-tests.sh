@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Run every test of the project, one interpreter per file, and end with the
+# line "N passed, N failed".  Exits non-zero on any failure, and on a file
+# whose tests could not run (a crash, a missing module, a file without tests).
+#
+#   tools/run-tests.sh [FILE ...]     default: every module, function and test file
+#
+# Octave sources (.cc, .m, .tst) run through the interpreter's own `test`;
+# a tests/*.sh script is one check that passes when it exits with status 0.
+set -u
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+OCTAVE=${OCTAVE:-octave-cli}
+LEDGER_PATH=${LEDGER_PATH:-$top/reader:$top/writer:$top/inst:$top/tests}
+
+if [ $# -eq 0 ]; then
+  set -- reader/*.cc writer/*.cc inst/*.m tests/*.tst tests/*.sh
+fi
+
+passed=0
+failed=0
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+for f in "$@"; do
+  [ -e "$f" ] || continue
+  case "$f" in
+    *.sh)
+      if bash "$f" >"$log" 2>&1; then
+        printf '%-40s ok\n' "$f"; passed=$((passed + 1))
+      else
+        printf '%-40s FAILED\n' "$f"; sed 's/^/    /' "$log" | tail -40
+        failed=$((failed + 1))
+      fi
+      continue ;;
+  esac
+  # The interpreter prints one line "RESULT passed total" when the file ran.
+  LEDGER_TEST_FILE="$top/$f" LEDGER_PATH="$LEDGER_PATH" \
+    "$OCTAVE" --no-gui --norc --no-history --quiet --no-window-system \
+    --eval 'addpath(strsplit(getenv("LEDGER_PATH"), pathsep){:});
+            [n, m] = test(getenv("LEDGER_TEST_FILE"), "quiet", stdout);
+            printf("RESULT %d %d\n", n, m);' >"$log" 2>&1
+  rc=$?
+  line=$(grep -a '^RESULT ' "$log" | tail -1)
+  if [ $rc -ne 0 ] || [ -z "$line" ]; then
+    printf '%-40s COULD NOT RUN (exit status %d)\n' "$f" "$rc"
+    sed 's/^/    /' "$log" | tail -40
+    failed=$((failed + 1))
+    continue
+  fi
+  read -r _ n m <<<"$line"
+  if [ "$m" -eq 0 ]; then
+    printf '%-40s NO TESTS\n' "$f"; failed=$((failed + 1)); continue
+  fi
+  passed=$((passed + n))
+  failed=$((failed + m - n))
+  if [ "$n" -eq "$m" ]; then
+    printf '%-40s %d of %d passed\n' "$f" "$n" "$m"
+  else
+    printf '%-40s %d of %d passed, %d FAILED\n' "$f" "$n" "$m" $((m - n))
+    grep -av '^RESULT ' "$log" | sed 's/^/    /' | tail -60
+  fi
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
