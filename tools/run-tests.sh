@@ -58,7 +58,7 @@ for f in "$@"; do
     printf '%-40s %d of %d passed\n' "$f" "$n" "$m"
   else
     printf '%-40s %d of %d passed, %d FAILED\n' "$f" "$n" "$m" $((m - n))
-    grep -av '^RESULT ' "$log" | sed 's/^/    /' | tail -60
+    grep -av '^RESULT ' "$log" | sed 's/^/    /' | tail -300
   fi
 done
 

@@ -1,0 +1,1112 @@
+// __ledgerscan__: read JSON text into a tree of interpreter values that keeps
+// the kind, order and digits of every JSON value.
+//
+// Copyright (C) 2026 ledgerkit developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#include <octave/oct.h>
+#include <octave/oct-map.h>
+#include <octave/ov-dld-fcn.h>
+#include <octave/lo-ieee.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+static const char *const scan_help =
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}] =} __ledgerscan__ "
+  "(@var{text}, @var{comments}, @var{commas}, @var{infnan})\n"
+  "\n"
+  "\n"
+  "Parse JSON text into a tree that keeps the kinds of JSON values.\n"
+  "\n"
+  "An object is a scalar structure with the fields @qcode{keys} and "
+  "@qcode{values}, two column cell arrays in file order, duplicate keys "
+  "kept.  An array is a column cell array, text a character row, a number a "
+  "@code{double}, or an @code{int64} or @code{uint64} for an integer beyond "
+  "2^53 that one holds exactly, @qcode{true} and @qcode{false} logical "
+  "scalars, and @qcode{null} a 0-by-0 structure array with no fields.  "
+  "@var{comments}, @var{commas} and @var{infnan} allow comments, trailing "
+  "commas and the non-finite numbers.  On an error @var{tree} is empty and "
+  "@var{errmsg} names it with its line and column.\n"
+  "\n"
+  "This is a helper IO function for the @qcode{loadledger} function.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn";
+
+// One parse: the borrowed text, the cursor, the options and the first error.
+// The rest is scratch shared by the whole call so that reading a container
+// allocates only the node it returns.
+class json_parser
+{
+public:
+  std::string_view source;
+  std::size_t pos = 0;
+  bool comments = false;
+  bool commas = false;
+  bool infnan = false;
+  std::string message;
+
+  // Members of the containers being read, innermost last; a finished
+  // container takes its slice off the top.
+  std::vector<octave_value> stack;
+  // Decoded bytes of the text being read when it holds escapes.
+  std::string scratch;
+  // One host value per distinct short key: repeated keys share it.
+  std::unordered_map<std::string, octave_value> keys_seen;
+  octave_fields object_fields;
+  octave_value null_node;
+
+  static const int max_depth = 64;
+  static const std::size_t key_cache_limit = 4096;
+  static const std::size_t key_cache_length = 64;
+
+  json_parser (std::string_view text, bool allow_comments, bool allow_commas,
+               bool allow_infnan)
+    : source (text), comments (allow_comments), commas (allow_commas),
+      infnan (allow_infnan), object_fields (field_names ()),
+      null_node (octave_map (dim_vector (0, 0)))
+  { }
+
+  static const char *const *field_names ()
+  {
+    static const char *const names[] = { "keys", "values", nullptr };
+    return names;
+  }
+
+  bool at_end () const { return pos >= source.size (); }
+
+  unsigned char byte () const { return source[pos]; }
+
+  static bool is_digit (unsigned char b) { return b >= '0' && b <= '9'; }
+
+  octave_value parse ()
+  {
+    if (source.size () >= 3 && source.compare (0, 3, "\xEF\xBB\xBF") == 0)
+      pos = 3;
+    if (! skip_space ())
+      return octave_value ();
+    if (at_end ())
+      {
+        fail ("the text holds no value");
+        return octave_value ();
+      }
+    octave_value root = value (0);
+    if (! message.empty () || ! skip_space ())
+      return octave_value ();
+    if (! at_end ())
+      {
+        fail ("unexpected text after the value");
+        return octave_value ();
+      }
+    return root;
+  }
+
+  bool skip_space ()
+  {
+    const std::size_t n = source.size ();
+    while (pos < n)
+      {
+        unsigned char b = source[pos];
+        if (b == ' ' || b == '\n' || b == '\r' || b == '\t')
+          {
+            pos++;
+            continue;
+          }
+        if (b != '/' || pos + 1 >= n
+            || (source[pos+1] != '/' && source[pos+1] != '*'))
+          return true;
+        if (! comments)
+          {
+            fail ("comments are not allowed");
+            return false;
+          }
+        if (source[pos+1] == '/')
+          {
+            std::size_t e = source.find ('\n', pos + 2);
+            pos = (e == std::string_view::npos) ? n : e;
+          }
+        else if (! skip_block_comment ())
+          return false;
+      }
+    return true;
+  }
+
+  // The closing pair is searched from after the opening one, so "/*/" is
+  // not a whole comment.
+  bool skip_block_comment ()
+  {
+    const char *base = source.data ();
+    const std::size_t n = source.size ();
+    std::size_t from = pos + 2;
+    while (from < n)
+      {
+        const void *star = std::memchr (base + from, '*', n - from);
+        if (! star)
+          break;
+        std::size_t s = static_cast<const char *> (star) - base;
+        if (s + 1 < n && base[s+1] == '/')
+          {
+            pos = s + 2;
+            return true;
+          }
+        from = s + 1;
+      }
+    fail ("unterminated comment");
+    return false;
+  }
+
+  bool starts_with (const char *literal) const
+  {
+    std::size_t n = std::strlen (literal);
+    return source.size () - pos >= n
+           && std::memcmp (source.data () + pos, literal, n) == 0;
+  }
+
+  void fail (const std::string& what)
+  {
+    if (! message.empty ())
+      return;
+    std::size_t line = 1, column = 1;
+    for (std::size_t i = 0; i < pos; i++)
+      {
+        unsigned char b = source[i];
+        if (b == '\n')
+          {
+            line++;
+            column = 1;
+          }
+        else if ((b & 0xC0) != 0x80)
+          column++;
+      }
+    message = what + " at line " + std::to_string (line) + ", column "
+              + std::to_string (column) + ".";
+  }
+
+  octave_value value (int depth)
+  {
+    if (depth > max_depth)
+      {
+        fail ("nesting too deep");
+        return octave_value ();
+      }
+    if (at_end ())
+      {
+        fail ("unexpected end of the text");
+        return octave_value ();
+      }
+    switch (byte ())
+      {
+      case '"':
+        return string_node ();
+      case '[':
+        return array (depth);
+      case '{':
+        return object (depth);
+      default:
+        break;
+      }
+    if (starts_with ("true"))
+      {
+        pos += 4;
+        return octave_value (true);
+      }
+    if (starts_with ("false"))
+      {
+        pos += 5;
+        return octave_value (false);
+      }
+    if (starts_with ("null"))
+      {
+        pos += 4;
+        return null_node;
+      }
+    unsigned char b = byte ();
+    if (b == '-' || is_digit (b) || b == 'N' || b == 'I')
+      return number ();
+    fail ("invalid value");
+    return octave_value ();
+  }
+
+  // ---- text ---------------------------------------------------------------
+
+  static bool plain (unsigned char b)
+  {
+    return b >= 0x20 && b != '"' && b != '\\';
+  }
+
+  // Index of the first byte at or after FROM that is not plain text.
+  std::size_t plain_run (std::size_t from) const
+  {
+    const unsigned char *p
+      = reinterpret_cast<const unsigned char *> (source.data ());
+    const std::size_t n = source.size ();
+    while (from < n && plain (p[from]))
+      from++;
+    return from;
+  }
+
+  bool text (std::string& out)
+  {
+    pos++;
+    const std::size_t n = source.size ();
+    while (pos < n)
+      {
+        std::size_t run = plain_run (pos);
+        out.append (source.data () + pos, run - pos);
+        pos = run;
+        if (pos >= n)
+          break;
+        unsigned char b = byte ();
+        if (b == '"')
+          {
+            pos++;
+            return true;
+          }
+        if (b < 0x20)
+          {
+            fail ("a control character in text must be escaped");
+            return false;
+          }
+        if (! escape (out))
+          return false;
+      }
+    fail ("unterminated text");
+    return false;
+  }
+
+  // POS on the reverse solidus.
+  bool escape (std::string& out)
+  {
+    pos++;
+    if (at_end ())
+      {
+        fail ("unterminated text");
+        return false;
+      }
+    char c;
+    switch (source[pos++])
+      {
+      case '"': c = '"'; break;
+      case '\\': c = '\\'; break;
+      case '/': c = '/'; break;
+      case 'b': c = '\b'; break;
+      case 'f': c = '\f'; break;
+      case 'n': c = '\n'; break;
+      case 'r': c = '\r'; break;
+      case 't': c = '\t'; break;
+      case 'u': return unicode_escape (out);
+      default:
+        pos--;
+        fail ("invalid escape in text");
+        return false;
+      }
+    out.push_back (c);
+    return true;
+  }
+
+  // POS just past the "u".
+  bool unicode_escape (std::string& out)
+  {
+    int64_t cp = hex4 ();
+    if (cp < 0)
+      {
+        fail ("invalid \\u escape");
+        return false;
+      }
+    if ((cp & ~0x3FF) == 0xD800)
+      {
+        if (source.size () - pos < 2 || source[pos] != '\\'
+            || source[pos+1] != 'u')
+          {
+            fail ("invalid \\u escape");
+            return false;
+          }
+        pos += 2;
+        int64_t low = hex4 ();
+        if (low < 0 || (low & ~0x3FF) != 0xDC00)
+          {
+            fail ("invalid \\u escape");
+            return false;
+          }
+        cp = 0x10000 + (cp - 0xD800) * 1024 + (low - 0xDC00);
+      }
+    else if ((cp & ~0x3FF) == 0xDC00)
+      {
+        fail ("invalid \\u escape");
+        return false;
+      }
+    put_utf8 (out, cp);
+    return true;
+  }
+
+  int64_t hex4 ()
+  {
+    if (source.size () - pos < 4)
+      return -1;
+    int64_t v = 0;
+    for (std::size_t i = 0; i < 4; i++)
+      {
+        unsigned char b = source[pos+i];
+        int d;
+        if (is_digit (b))
+          d = b - '0';
+        else if (b >= 'a' && b <= 'f')
+          d = b - 'a' + 10;
+        else if (b >= 'A' && b <= 'F')
+          d = b - 'A' + 10;
+        else
+          return -1;
+        v = v * 16 + d;
+      }
+    pos += 4;
+    return v;
+  }
+
+  static void put_utf8 (std::string& out, uint64_t cp)
+  {
+    if (cp < 0x80)
+      out.push_back (static_cast<char> (cp));
+    else if (cp < 0x800)
+      {
+        out.push_back (static_cast<char> (0xC0 + (cp >> 6)));
+        out.push_back (static_cast<char> (0x80 + (cp & 0x3F)));
+      }
+    else if (cp < 0x10000)
+      {
+        out.push_back (static_cast<char> (0xE0 + (cp >> 12)));
+        out.push_back (static_cast<char> (0x80 + ((cp >> 6) & 0x3F)));
+        out.push_back (static_cast<char> (0x80 + (cp & 0x3F)));
+      }
+    else
+      {
+        out.push_back (static_cast<char> (0xF0 + (cp >> 18)));
+        out.push_back (static_cast<char> (0x80 + ((cp >> 12) & 0x3F)));
+        out.push_back (static_cast<char> (0x80 + ((cp >> 6) & 0x3F)));
+        out.push_back (static_cast<char> (0x80 + (cp & 0x3F)));
+      }
+  }
+
+  static octave_value char_row (const char *bytes, std::size_t n)
+  {
+    if (n == 0)
+      return octave_value (std::string (), '\'');
+    charNDArray row (dim_vector (1, n));
+    std::memcpy (row.fortran_vec (), bytes, n);
+    return octave_value (row, '\'');
+  }
+
+  // A text value; one without escapes is made straight from the source.
+  octave_value string_node ()
+  {
+    std::size_t run = plain_run (pos + 1);
+    if (run < source.size () && source[run] == '"')
+      {
+        octave_value node = char_row (source.data () + pos + 1, run - pos - 1);
+        pos = run + 1;
+        return node;
+      }
+    scratch.clear ();
+    if (! text (scratch))
+      return octave_value ();
+    return char_row (scratch.data (), scratch.size ());
+  }
+
+  // A member name; short names are made once per call and shared.
+  octave_value key_node ()
+  {
+    scratch.clear ();
+    if (! text (scratch))
+      return octave_value ();
+    if (scratch.size () > key_cache_length)
+      return char_row (scratch.data (), scratch.size ());
+    auto hit = keys_seen.find (scratch);
+    if (hit != keys_seen.end ())
+      return hit->second;
+    octave_value node = char_row (scratch.data (), scratch.size ());
+    if (keys_seen.size () < key_cache_limit)
+      keys_seen.emplace (scratch, node);
+    return node;
+  }
+
+  // ---- numbers ------------------------------------------------------------
+
+  std::size_t skip_digits (std::size_t from) const
+  {
+    const std::size_t n = source.size ();
+    while (from < n && is_digit (source[from]))
+      from++;
+    return from;
+  }
+
+  octave_value number ()
+  {
+    const std::size_t start = pos;
+    const bool negative = (byte () == '-');
+    if (negative)
+      pos++;
+    if (infnan)
+      {
+        if (! negative && starts_with ("NaN"))
+          {
+            pos += 3;
+            return octave_value (lo_ieee_nan_value ());
+          }
+        std::size_t word = starts_with ("Infinity") ? 8
+                           : starts_with ("Inf") ? 3 : 0;
+        if (word)
+          {
+            pos += word;
+            double inf = lo_ieee_inf_value ();
+            return octave_value (negative ? -inf : inf);
+          }
+      }
+    if (at_end () || ! is_digit (byte ()))
+      {
+        pos = start;
+        fail ("invalid value");
+        return octave_value ();
+      }
+    if (byte () == '0' && pos + 1 < source.size ()
+        && is_digit (source[pos+1]))
+      {
+        pos = start;
+        fail ("invalid number");
+        return octave_value ();
+      }
+    const std::size_t digits_start = pos;
+    pos = skip_digits (pos);
+    const std::size_t digits = pos - digits_start;
+    bool integer = true;
+    if (! at_end () && byte () == '.')
+      {
+        integer = false;
+        pos++;
+        if (! more_digits ())
+          return octave_value ();
+      }
+    if (! at_end () && (byte () == 'e' || byte () == 'E'))
+      {
+        integer = false;
+        pos++;
+        if (! at_end () && (byte () == '+' || byte () == '-'))
+          pos++;
+        if (! more_digits ())
+          return octave_value ();
+      }
+    if (integer && digits <= 15)
+      return octave_value (small_integer (digits_start, negative));
+    double d = to_double (start);
+    if (integer && std::fabs (d) >= 9007199254740992.0)
+      return big_integer (start, negative, d);
+    return octave_value (d);
+  }
+
+  // After "." or an exponent mark: at least one digit must follow.
+  bool more_digits ()
+  {
+    if (at_end () || ! is_digit (byte ()))
+      {
+        fail ("invalid number");
+        return false;
+      }
+    pos = skip_digits (pos);
+    return true;
+  }
+
+  // Up to 15 digits: exact in a double, so no conversion is needed.
+  double small_integer (std::size_t from, bool negative) const
+  {
+    uint64_t v = 0;
+    for (std::size_t i = from; i < pos; i++)
+      v = v * 10 + (source[i] - '0');
+    double d = static_cast<double> (v);
+    return negative ? -d : d;
+  }
+
+  // The correctly rounded double of the literal from START to POS; beyond
+  // the double range an infinity of its sign, below it zero or a subnormal.
+  double to_double (std::size_t start) const
+  {
+    const char *first = source.data () + start;
+    const char *last = source.data () + pos;
+    double d;
+    std::from_chars_result r = std::from_chars (first, last, d);
+    if (r.ec == std::errc () && r.ptr == last)
+      return d;
+    std::string copy (first, last);
+    return std::strtod (copy.c_str (), nullptr);
+  }
+
+  // An integer literal of magnitude 2^53 or more: exact when a 64-bit
+  // integer holds it and a double would not be enough.
+  octave_value big_integer (std::size_t start, bool negative, double d) const
+  {
+    const char *first = source.data () + start;
+    const char *last = source.data () + pos;
+    if (negative)
+      {
+        long long v;
+        std::from_chars_result r = std::from_chars (first, last, v);
+        if (r.ec != std::errc () || v > -9007199254740993LL)
+          return octave_value (d);
+        return octave_value (octave_int64 (static_cast<int64_t> (v)));
+      }
+    unsigned long long v;
+    std::from_chars_result r = std::from_chars (first, last, v);
+    if (r.ec != std::errc () || v < 9007199254740993ULL)
+      return octave_value (d);
+    return octave_value (octave_uint64 (static_cast<uint64_t> (v)));
+  }
+
+  // ---- containers ---------------------------------------------------------
+
+  octave_value array (int depth)
+  {
+    pos++;
+    const std::size_t base = stack.size ();
+    if (! skip_space ())
+      return octave_value ();
+    if (! at_end () && byte () == ']')
+      {
+        pos++;
+        return octave_value (Cell (dim_vector (0, 1)));
+      }
+    for (;;)
+      {
+        if (! at_end () && byte () == ']')
+          return drop (base, "trailing commas are not allowed");
+        octave_value element = value (depth + 1);
+        if (! message.empty ())
+          return drop (base);
+        stack.push_back (std::move (element));
+        if (! skip_space ())
+          return drop (base);
+        if (! at_end () && byte () == ',')
+          {
+            pos++;
+            if (! skip_space ())
+              return drop (base);
+            if (commas && ! at_end () && byte () == ']')
+              {
+                pos++;
+                break;
+              }
+            continue;
+          }
+        if (! at_end () && byte () == ']')
+          {
+            pos++;
+            break;
+          }
+        return drop (base, "missing ',' or ']' in an array");
+      }
+    return octave_value (column (base, 1));
+  }
+
+  octave_value object (int depth)
+  {
+    pos++;
+    const std::size_t base = stack.size ();
+    if (! skip_space ())
+      return octave_value ();
+    if (! at_end () && byte () == '}')
+      {
+        pos++;
+        return make_object (base);
+      }
+    for (;;)
+      {
+        if (at_end ())
+          return drop (base, "missing object key");
+        if (byte () != '"')
+          return drop (base, byte () == '}' ? "trailing commas are not allowed"
+                                            : "missing object key");
+        octave_value key = key_node ();
+        if (! message.empty () || ! skip_space ())
+          return drop (base);
+        if (at_end () || byte () != ':')
+          return drop (base, "missing ':' after an object key");
+        pos++;
+        if (! skip_space ())
+          return drop (base);
+        octave_value member = value (depth + 1);
+        if (! message.empty ())
+          return drop (base);
+        stack.push_back (std::move (key));
+        stack.push_back (std::move (member));
+        if (! skip_space ())
+          return drop (base);
+        if (! at_end () && byte () == ',')
+          {
+            pos++;
+            if (! skip_space ())
+              return drop (base);
+            if (commas && ! at_end () && byte () == '}')
+              {
+                pos++;
+                break;
+              }
+            continue;
+          }
+        if (! at_end () && byte () == '}')
+          {
+            pos++;
+            break;
+          }
+        return drop (base, "missing ',' or '}' in an object");
+      }
+    return make_object (base);
+  }
+
+  // Abandon a container: record WHY (if given) and release its members.
+  octave_value drop (std::size_t base, const char *why = nullptr)
+  {
+    if (why)
+      fail (why);
+    stack.resize (base);
+    return octave_value ();
+  }
+
+  // Every STRIDE-th value of the stack from BASE + OFFSET, as a column
+  // cell; the caller releases the slice.
+  Cell column (std::size_t base, std::size_t stride, std::size_t offset = 0)
+  {
+    const std::size_t n = (stack.size () - base) / stride;
+    Cell c (dim_vector (n, 1));
+    octave_value *dst = c.fortran_vec ();
+    for (std::size_t i = 0; i < n; i++)
+      dst[i] = std::move (stack[base + offset + i * stride]);
+    if (offset + 1 == stride)
+      stack.resize (base);
+    return c;
+  }
+
+  // The keys and values on the stack from BASE, interleaved, as an object.
+  octave_value make_object (std::size_t base)
+  {
+    octave_scalar_map m (object_fields);
+    m.contents (0) = column (base, 2, 0);
+    m.contents (1) = column (base, 2, 1);
+    return octave_value (m);
+  }
+};
+
+octave_value_list
+F__ledgerscan__ (const octave_value_list& args, int nargout)
+{
+  if (args.length () != 4)
+    error ("__ledgerscan__: four input arguments are required.");
+  const octave_value& arg = args(0);
+  // A character matrix of several rows is not one text: the conversion to
+  // one string would keep only its first row.
+  if (! arg.is_string () || (arg.rows () > 1 && arg.columns () > 1)
+      || arg.ndims () > 2)
+    error ("__ledgerscan__: TEXT must be a character vector.");
+  // The text is borrowed from the argument, not copied.
+  const charNDArray chars = arg.char_array_value ();
+  const bool comments = args(1).bool_value ();
+  const bool commas = args(2).bool_value ();
+  const bool infnan = args(3).bool_value ();
+
+  json_parser parser (std::string_view (chars.data (), chars.numel ()),
+                      comments, commas, infnan);
+  octave_value root = parser.parse ();
+
+  octave_value_list result (nargout < 2 ? 1 : 2);
+  if (parser.message.empty ())
+    result(0) = root;
+  else
+    result(0) = Matrix ();
+  if (nargout >= 2)
+    result(1) = octave_value (parser.message, '\'');
+  return result;
+}
+
+extern "C" OCTAVE_EXPORT octave_function *
+G__ledgerscan__ (const octave::dynamic_library& shl, bool relative)
+{
+  // The API version is the one of the headers this module is built with;
+  // the interpreter refuses any other.
+  octave::check_version (OCTAVE_API_VERSION, "__ledgerscan__");
+  octave_dld_function *fcn
+    = octave_dld_function::create (F__ledgerscan__, shl, "__ledgerscan__",
+                                   scan_help);
+  if (relative)
+    fcn->mark_relative ();
+  return fcn;
+}
+
+/*
+## Helpers: read with all options off, or with the options given.
+%!function [t, m] = scan (text, comments = false, commas = false, infnan = false)
+%!  [t, m] = __ledgerscan__ (text, comments, commas, infnan);
+%!endfunction
+%!function m = scanmsg (text, varargin)
+%!  [t, m] = scan (text, varargin{:});
+%!  if (isempty (m) || ! isequal (t, zeros (0, 0)))
+%!    error ("no error for: %s", text);
+%!  endif
+%!endfunction
+%!function same (got, want, what)
+%!  if (! isequal (got, want) || ! strcmp (class (got), class (want)))
+%!    error ("%s: got %s, want %s", what, disp (got), disp (want));
+%!  endif
+%!endfunction
+
+## The worked example: every kind, duplicate keys kept in order.
+%!test
+%! t = scan ('{"id":7,"tags":["a",2.5],"id":9007199254740993,"ok":true,"none":null,"empty":{},"list":[]}');
+%! assert (isstruct (t) && isscalar (t));
+%! assert (fieldnames (t), {"keys"; "values"});
+%! assert (t.keys, {"id"; "tags"; "id"; "ok"; "none"; "empty"; "list"});
+%! v = t.values;
+%! assert (size (v), [7 1]);
+%! assert (class (v{1}), "double");  assert (v{1}, 7);
+%! assert (v{2}, {"a"; 2.5});
+%! assert (class (v{3}), "uint64");
+%! assert (v{3} == uint64 (2)^53 + 1);
+%! assert (v{4}, true);
+%! assert (isstruct (v{5}) && isempty (fieldnames (v{5})) && all (size (v{5}) == [0 0]));
+%! assert (fieldnames (v{6}), {"keys"; "values"});
+%! assert (size (v{6}.keys), [0 1]);  assert (size (v{6}.values), [0 1]);
+%! assert (iscell (v{7}) && all (size (v{7}) == [0 1]));
+
+## Kinds of top-level values and of the host values made for them.
+%!test
+%! assert (scan ("5"), 5);
+%! assert (scan ("true"), true);
+%! assert (scan ("false"), false);
+%! assert (class (scan ("true")), "logical");
+%! n = scan ("null");
+%! assert (isstruct (n) && all (size (n) == [0 0]) && isempty (fieldnames (n)));
+%! assert (scan ("[[]]"), {cell(0, 1)});
+%! assert (scan ("[5]"), {5});
+%! s = scan ('"abc"');
+%! assert (s, "abc");
+%! assert (typeinfo (s), "sq_string");
+%! e = scan ('""');
+%! assert (size (e), [0 0]);
+%! assert (typeinfo (e), "sq_string");
+%! assert (typeinfo (scan ('{"":1}').keys{1}), "sq_string");
+%! t = scan ('{"k":[1,2],"":""}');
+%! assert (t.keys, {"k"; ""});
+%! assert (t.values, {{1; 2}; ""});
+
+## Results and argument checks of the entry.
+%!test
+%! [t, m] = __ledgerscan__ ("[1]", 0, 0, 0);
+%! assert (t, {1});
+%! assert (m, "");
+%! assert (ischar (m));
+%! t = __ledgerscan__ ("[", 0, 0, 0);
+%! assert (t, zeros (0, 0));
+%! [t, m] = __ledgerscan__ ("[", 0, 0, 0);
+%! assert (m, "unexpected end of the text at line 1, column 2.");
+%! ## Options take any value that has a logical value.
+%! assert (__ledgerscan__ ("[1,]", 0, 2, int8 (0)), {1});
+%! assert (__ledgerscan__ ("[1,]", 0, single (1), 0), {1});
+%! ## A column of characters is a text too, read in order.
+%! assert (__ledgerscan__ (transpose ("[1,2]"), 0, 0, 0), {1; 2});
+%!error <four input arguments are required> __ledgerscan__ ("1", 0, 0)
+%!error <four input arguments are required> __ledgerscan__ ("1", 0, 0, 0, 0)
+%!error <four input arguments are required> __ledgerscan__ ()
+%!error <TEXT must be a character vector> __ledgerscan__ (1, 0, 0, 0)
+%!error <TEXT must be a character vector> __ledgerscan__ ({"1"}, 0, 0, 0)
+%!error <TEXT must be a character vector> __ledgerscan__ (["[1]"; "[2]"], 0, 0, 0)
+%!error __ledgerscan__ ("1", {}, 0, 0)
+%!error __ledgerscan__ ("1", 0, [1 1], 0)
+
+## Every message, with its line and column: {text, comments, commas, infnan, message}.
+%!test
+%! cases = {
+%!   "",                 0, 0, 0, "the text holds no value at line 1, column 1."
+%!   "  \n  ",           0, 0, 0, "the text holds no value at line 2, column 3."
+%!   "\xEF\xBB\xBF",     0, 0, 0, "the text holds no value at line 1, column 2."
+%!   " \xEF\xBB\xBFtrue", 0, 0, 0, "invalid value at line 1, column 2."
+%!   "true // c",        0, 0, 0, "comments are not allowed at line 1, column 6."
+%!   "/* c */ 1",        0, 0, 0, "comments are not allowed at line 1, column 1."
+%!   "// c\rtrue",       1, 0, 0, "the text holds no value at line 1, column 10."
+%!   "/*/ true",         1, 0, 0, "unterminated comment at line 1, column 1."
+%!   "[1, /* x",         1, 0, 0, "unterminated comment at line 1, column 5."
+%!   "/x",               0, 0, 0, "invalid value at line 1, column 1."
+%!   "/x",               1, 0, 0, "invalid value at line 1, column 1."
+%!   "1 /",              1, 0, 0, "unexpected text after the value at line 1, column 3."
+%!   "trueabc",          0, 0, 0, "unexpected text after the value at line 1, column 5."
+%!   "true false",       0, 0, 0, "unexpected text after the value at line 1, column 6."
+%!   "1 /* c */ 2",      1, 0, 0, "unexpected text after the value at line 1, column 11."
+%!   "tru",              0, 0, 0, "invalid value at line 1, column 1."
+%!   "nul",              0, 0, 0, "invalid value at line 1, column 1."
+%!   "True",             0, 0, 0, "invalid value at line 1, column 1."
+%!   "\n\n  x",          0, 0, 0, "invalid value at line 3, column 3."
+%!   "\r\n x",           0, 0, 0, "invalid value at line 2, column 2."
+%!   "\t\vx",            0, 0, 0, "invalid value at line 1, column 2."
+%!   "\"\xC3\xA9\" x",   0, 0, 0, "unexpected text after the value at line 1, column 5."
+%!   "[\"\xE2\x82\xAC\", x]", 0, 0, 0, "invalid value at line 1, column 7."
+%!   "\"ab",             0, 0, 0, "unterminated text at line 1, column 4."
+%!   "\"",               0, 0, 0, "unterminated text at line 1, column 2."
+%!   "\"ab\\",           0, 0, 0, "unterminated text at line 1, column 5."
+%!   "\"a\tb\"",         0, 0, 0, "a control character in text must be escaped at line 1, column 3."
+%!   "\"a\nb\"",         0, 0, 0, "a control character in text must be escaped at line 1, column 3."
+%!   "\"a\0b\"",         0, 0, 0, "a control character in text must be escaped at line 1, column 3."
+%!   "\"\\\n\"",         0, 0, 0, "invalid escape in text at line 1, column 3."
+%!   "\"\\U0041\"",      0, 0, 0, "invalid escape in text at line 1, column 3."
+%!   "\"\\x41\"",        0, 0, 0, "invalid escape in text at line 1, column 3."
+%!   "\"\\'\"",          0, 0, 0, "invalid escape in text at line 1, column 3."
+%!   "\"\\0\"",          0, 0, 0, "invalid escape in text at line 1, column 3."
+%!   "\"\\\xC3\xA9\"",   0, 0, 0, "invalid escape in text at line 1, column 3."
+%!   "\"\\u12",          0, 0, 0, "invalid \\u escape at line 1, column 4."
+%!   "\"\\u12G4\"",      0, 0, 0, "invalid \\u escape at line 1, column 4."
+%!   "\"\\uDE00\"",      0, 0, 0, "invalid \\u escape at line 1, column 8."
+%!   "\"\\uD83D\"",      0, 0, 0, "invalid \\u escape at line 1, column 8."
+%!   "\"\\uD83Dx\"",     0, 0, 0, "invalid \\u escape at line 1, column 8."
+%!   "\"\\uD83D\\n\"",   0, 0, 0, "invalid \\u escape at line 1, column 8."
+%!   "\"\\uD83D\\",      0, 0, 0, "invalid \\u escape at line 1, column 8."
+%!   "\"\\uD83D\\u0041\"", 0, 0, 0, "invalid \\u escape at line 1, column 14."
+%!   "\"\\uD83D\\uD83D\"", 0, 0, 0, "invalid \\u escape at line 1, column 14."
+%!   "\"\\uD83D\\uDE0\"",  0, 0, 0, "invalid \\u escape at line 1, column 10."
+%!   "01",               0, 0, 0, "invalid number at line 1, column 1."
+%!   "-01",              0, 0, 0, "invalid number at line 1, column 1."
+%!   "[1, 00]",          0, 0, 0, "invalid number at line 1, column 5."
+%!   "1.",               0, 0, 0, "invalid number at line 1, column 3."
+%!   "1.x",              0, 0, 0, "invalid number at line 1, column 3."
+%!   "1e",               0, 0, 0, "invalid number at line 1, column 3."
+%!   "1e+",              0, 0, 0, "invalid number at line 1, column 4."
+%!   "1ex",              0, 0, 0, "invalid number at line 1, column 3."
+%!   "-",                0, 0, 0, "invalid value at line 1, column 1."
+%!   "-a",               0, 0, 0, "invalid value at line 1, column 1."
+%!   "--1",              0, 0, 0, "invalid value at line 1, column 1."
+%!   "+1",               0, 0, 0, "invalid value at line 1, column 1."
+%!   ".5",               0, 0, 0, "invalid value at line 1, column 1."
+%!   "-NaN",             0, 0, 1, "invalid value at line 1, column 1."
+%!   "NaN",              0, 0, 0, "invalid value at line 1, column 1."
+%!   "Infinity",         0, 0, 0, "invalid value at line 1, column 1."
+%!   "[-Inf]",           0, 0, 0, "invalid value at line 1, column 2."
+%!   "Infinit",          0, 0, 1, "unexpected text after the value at line 1, column 4."
+%!   "NaNs",             0, 0, 1, "unexpected text after the value at line 1, column 4."
+%!   "123abc",           0, 0, 0, "unexpected text after the value at line 1, column 4."
+%!   "0x1F",             0, 0, 0, "unexpected text after the value at line 1, column 2."
+%!   "1.5.2",            0, 0, 0, "unexpected text after the value at line 1, column 4."
+%!   "{",                0, 0, 0, "missing object key at line 1, column 2."
+%!   "{,}",              0, 0, 0, "missing object key at line 1, column 2."
+%!   "{\"a\":1,,}",      0, 1, 0, "missing object key at line 1, column 8."
+%!   "{1:2}",            0, 0, 0, "missing object key at line 1, column 2."
+%!   "{\"a\":1,}",       0, 0, 0, "trailing commas are not allowed at line 1, column 8."
+%!   "{\"a\":1, /**/ }", 1, 0, 0, "trailing commas are not allowed at line 1, column 14."
+%!   "[1,2,]",           0, 0, 0, "trailing commas are not allowed at line 1, column 6."
+%!   "[1,2,\n]",         0, 0, 0, "trailing commas are not allowed at line 2, column 1."
+%!   "[[1],[2,]]",       0, 0, 0, "trailing commas are not allowed at line 1, column 9."
+%!   "[,]",              0, 1, 0, "invalid value at line 1, column 2."
+%!   "[,1]",             0, 0, 0, "invalid value at line 1, column 2."
+%!   "[1,,2]",           0, 1, 0, "invalid value at line 1, column 4."
+%!   "[1 2]",            0, 0, 0, "missing ',' or ']' in an array at line 1, column 4."
+%!   "[1",               0, 0, 0, "missing ',' or ']' in an array at line 1, column 3."
+%!   "[",                0, 0, 0, "unexpected end of the text at line 1, column 2."
+%!   "[1,",              0, 0, 0, "unexpected end of the text at line 1, column 4."
+%!   "{\"a\" 1}",        0, 0, 0, "missing ':' after an object key at line 1, column 6."
+%!   "{\"a\"",           0, 0, 0, "missing ':' after an object key at line 1, column 5."
+%!   "{\"a\":1 \"b\":2}", 0, 0, 0, "missing ',' or '}' in an object at line 1, column 8."
+%!   "{\"a\":1",         0, 0, 0, "missing ',' or '}' in an object at line 1, column 7."
+%!   "{\"a\":}",         0, 0, 0, "invalid value at line 1, column 6."
+%!   "{\"a\":",          0, 0, 0, "unexpected end of the text at line 1, column 6."
+%!   "{\"a\\q\":1}",     0, 0, 0, "invalid escape in text at line 1, column 5."
+%!   "[1, // c\n 2 x]",  1, 0, 0, "missing ',' or ']' in an array at line 2, column 4."
+%!   "{\"a\":1}\n/* c */ {",  1, 0, 0, "unexpected text after the value at line 2, column 9."
+%! };
+%! for i = 1:rows (cases)
+%!   [t, m] = scan (cases{i, 1:4});
+%!   same (m, cases{i, 5}, sprintf ("case %d: %s", i, cases{i, 1}));
+%!   assert (t, zeros (0, 0));
+%! endfor
+
+## Only the first error is reported.
+%!assert (scanmsg ("[1 2, 01, \"\\x\"]"), "missing ',' or ']' in an array at line 1, column 4.")
+
+## The nesting limit: a value may stand at depth 64, not 65.
+%!test
+%! nest = @(o, c, k, inner) [repmat(o, 1, k), inner, repmat(c, 1, k)];
+%! assert (scanmsg (nest ("[", "]", 65, "[]")), "nesting too deep at line 1, column 66.");
+%! assert (numel (scan (nest ("[", "]", 64, "[]"))), 1);
+%! [t, m] = scan (nest ("[", "]", 64, "1"));
+%! assert (m, "");
+%! assert (scanmsg (nest ("[", "]", 65, "1")), "nesting too deep at line 1, column 66.");
+%! o = '{"k":';
+%! assert (isstruct (scan (nest (o, "}", 64, "{}"))));
+%! assert (isstruct (scan (nest (o, "}", 64, "1"))));
+%! assert (scanmsg (nest (o, "}", 65, "1")), "nesting too deep at line 1, column 326.");
+%! assert (scanmsg (nest (o, "}", 64, "[[]]")), "nesting too deep at line 1, column 322.");
+%! ## Mixtures count alike.
+%! assert (iscell (scan (nest ('[{"k":', "}]", 32, "[]"))));
+%! assert (scanmsg (nest ('[{"k":', "}]", 32, "[[]]")), "nesting too deep at line 1, column 194.");
+%! ## The depth test comes before the end test, and stops a million brackets at once.
+%! assert (scanmsg (repmat ("[", 1, 65)), "nesting too deep at line 1, column 66.");
+%! assert (scanmsg (repmat ("[", 1, 1e6)), "nesting too deep at line 1, column 66.");
+
+## The byte-order mark is skipped only at the very start.
+%!test
+%! assert (scan ("\xEF\xBB\xBFtrue"), true);
+%! assert (scan ("\xEF\xBB\xBF [1]"), {1});
+%! assert (scanmsg ("\xEF\xBB\xBF"), "the text holds no value at line 1, column 2.");
+%! assert (scanmsg ("\xEF\xBB\xBF x"), "invalid value at line 1, column 3.");
+%! assert (scanmsg ("\xEF\xBB"), "invalid value at line 1, column 1.");
+%! assert (double (scan ("\"\xEF\xBB\xBF\"")), [239 187 191]);
+%! assert (scanmsg ("[\xEF\xBB\xBF]"), "invalid value at line 1, column 2.");
+
+## Comments, when allowed, stand wherever whitespace may.
+%!test
+%! assert (scan ("true // c", true), true);
+%! assert (scan ("// c\ntrue", true), true);
+%! assert (scan ("/**/true", true), true);
+%! assert (scan ("/* a */ [ /* b */ 1 /* c */ , // d\n 2 /* e */ ] // f", true), {1; 2});
+%! t = scan ("{ /* a */ \"k\" /* b */ : /* c */ 1 /* d */ }", true);
+%! assert (t.keys, {"k"});
+%! assert (scan ("/* a /* b */ 1", true), 1);
+%! assert (scan ("/* ** / */ 1", true), 1);
+%! assert (scan ("/* \n */ 1 // no line feed at the end", true), 1);
+%! assert (scanmsg ("/* a */ */ 1", true), "invalid value at line 1, column 9.");
+%! assert (scan ("[\"// not a comment\", \"/* nor this */\"]"), {"// not a comment"; "/* nor this */"});
+
+## Trailing commas, when allowed, only right before the closing bracket.
+%!test
+%! assert (scan ("[1,2,]", 0, 1), {1; 2});
+%! assert (scan ("[1,2, \n ]", 0, 1), {1; 2});
+%! assert (scan ("[1,2, /* c */ ]", 1, 1), {1; 2});
+%! t = scan ('{"a":1,}', 0, 1);
+%! assert (t.keys, {"a"});  assert (t.values, {1});
+%! assert (scan ("[[1,],[2,],]", 0, 1), {{1}; {2}});
+%! assert (scanmsg ("[,]", 0, 1), "invalid value at line 1, column 2.");
+%! assert (scanmsg ("{,}", 0, 1), "missing object key at line 1, column 2.");
+
+## The same text under other options: no memory of earlier calls.
+%!test
+%! text = "[NaN, 1, /* c */ ]";
+%! assert (scanmsg (text), "invalid value at line 1, column 2.");
+%! t = scan (text, 1, 1, 1);
+%! assert (isnan (t{1}) && t{2} == 1 && numel (t) == 2);
+%! assert (scanmsg (text, 0, 1, 1), "comments are not allowed at line 1, column 10.");
+%! assert (scanmsg (text, 1, 0, 1), "trailing commas are not allowed at line 1, column 18.");
+%! assert (scanmsg (text), "invalid value at line 1, column 2.");
+
+## Every escape, and raw bytes passed through unchanged.
+%!test
+%! cases = {
+%!   '"\""',                   '"'
+%!   '"\\"',                   '\'
+%!   '"\/"',                   "/"
+%!   '"/"',                    "/"
+%!   '"\b\f\n\r\t"',           "\b\f\n\r\t"
+%!   '"\u0041"',               "A"
+%!   '"\u00e9\u00E9"',         "\xC3\xA9\xC3\xA9"
+%!   '"\u20AC"',               "\xE2\x82\xAC"
+%!   '"\u07FF\u0800\uFFFF"',   "\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"
+%!   '"\uD7FF\uE000"',         "\xED\x9F\xBF\xEE\x80\x80"
+%!   '"\uD83D\uDE00"',         "\xF0\x9F\x98\x80"
+%!   '"\ud800\udc00"',         "\xF0\x90\x80\x80"
+%!   '"\uDBFF\uDFFF"',         "\xF4\x8F\xBF\xBF"
+%!   '"a\u0000b"',             "a\0b"
+%!   "\"\x7F\xFF\xC0\x80\"",   "\x7F\xFF\xC0\x80"
+%!   '"a\"b\\c\\\"d"',         'a"b\c\"d'
+%! };
+%! for i = 1:rows (cases)
+%!   s = scan (cases{i, 1});
+%!   same (double (s), double (cases{i, 2}), sprintf ("case %d: %s", i, cases{i, 1}));
+%! endfor
+%! t = scan ('{"k\u00e9\n":1}');
+%! assert (double (t.keys{1}), double ("k\xC3\xA9\n"));
+
+## Numbers: {literal, infnan, class, value}.
+%!test
+%! cases = {
+%!   "0",                      0, "double", 0
+%!   "0.5",                    0, "double", 0.5
+%!   "-1.25e+3",               0, "double", -1250
+%!   "1E-2",                   0, "double", 0.01
+%!   "10e2",                   0, "double", 1000
+%!   "123456789012345",        0, "double", 123456789012345
+%!   "-1234567890123456",      0, "double", -1234567890123456
+%!   "9007199254740992",       0, "double", 2^53
+%!   "9007199254740993",       0, "uint64", uint64(2)^53+1
+%!   "9007199254740994",       0, "uint64", uint64(2)^53+2
+%!   "18446744073709551615",   0, "uint64", intmax("uint64")
+%!   "18446744073709551616",   0, "double", 2^64
+%!   "-9007199254740992",      0, "double", -2^53
+%!   "-9007199254740993",      0, "int64", -int64(2)^53-1
+%!   "-9223372036854775808",   0, "int64", intmin("int64")
+%!   "-9223372036854775809",   0, "double", -2^63
+%!   "9007199254740993.0",     0, "double", 2^53
+%!   "9007199254740993e0",     0, "double", 2^53
+%!   "1e400",                  0, "double", Inf
+%!   "-1e400",                 0, "double", -Inf
+%!   "1e-400",                 0, "double", 0
+%!   "4.9e-324",               0, "double", 4.9406564584124654e-324
+%!   "2.2250738585072011e-308", 0, "double", 2.2250738585072011e-308
+%!   "NaN",                    1, "double", NaN
+%!   "Infinity",               1, "double", Inf
+%!   "Inf",                    1, "double", Inf
+%!   "-Infinity",              1, "double", -Inf
+%!   "-Inf",                   1, "double", -Inf
+%!   [repmat("9", 1, 400)],    0, "double", Inf
+%!   ["0.", repmat("0", 1, 9998), "1"], 0, "double", 1e-9999
+%!   ["1", repmat("0", 1, 10000)], 0, "double", Inf
+%! };
+%! for i = 1:rows (cases)
+%!   x = scan (cases{i, 1}, 0, 0, cases{i, 2});
+%!   what = sprintf ("case %d: %s", i, cases{i, 1}(1:min (end, 30)));
+%!   same (class (x), cases{i, 3}, what);
+%!   if (! isequaln (x, cases{i, 4}))
+%!     error ("%s: wrong value", what);
+%!   endif
+%! endfor
+%! assert (1 / scan ("-0"), -Inf);
+%! assert (1 / scan ("-0.0e5"), -Inf);
+%! assert (1 / scan ("0"), Inf);
+%! x = scan ("-1e-400");
+%! assert (x == 0 && 1 / x == -Inf);
+
+## Large documents and hostile bytes give a tree or a message, never a crash.
+%!test
+%! n = 1e6;
+%! t = scan (["[", repmat("1,", 1, n - 1), "1]"]);
+%! assert (size (t), [n 1]);
+%! t = scan (["{", repmat('"k":0,', 1, n - 1), '"k":1}']);
+%! assert (size (t.keys), [n 1]);
+%! assert (t.values{end}, 1);
+%! big = repmat ("abcdefghij", 1, 1e6);
+%! assert (scan (["\"", big, "\""]), big);
+%! assert (scanmsg (["\"", big]), sprintf ("unterminated text at line 1, column %d.", 1e7 + 2));
+%! ## Every byte value, raw and escaped.
+%! bytes = char (0:255);
+%! esc = strjoin (arrayfun (@(b) sprintf ("\\u%04x", b), 0:127, "uniformoutput", false), "");
+%! assert (double (scan (['"', esc, char(128:255), '"'])), 0:255);
+%! for b = 0:255
+%!   [t, m] = scan (["[", char(b), "]"]);
+%!   if (isempty (m) != any (b == [9 10 13 32 48:57]))
+%!     error ("byte %d: %s", b, m);
+%!   endif
+%! endfor
+%! assert (scanmsg ("[1, \0]"), "invalid value at line 1, column 5.");
+%! assert (scanmsg ("1\0"), "unexpected text after the value at line 1, column 2.");
+
+## Every prefix of a document gives a tree or a message within the text.
+%!test
+%! doc = "{\"a\": [1, -2.5e3, true, null, {\"b\": \"x\\u00e9\\n\"}], \"c\": {}, \"d\": []} ";
+%! for k = 0:numel (doc) - 2
+%!   [t, m] = scan (doc(1:k), 1, 1, 1);
+%!   if (isempty (m))
+%!     error ("prefix %d read as a whole document", k);
+%!   endif
+%!   col = sscanf (regexp (m, "column (\\d+)", "tokens", "once"){1}, "%d");
+%!   assert (col <= k + 1);
+%! endfor
+%! [t, m] = scan (doc);
+%! assert (m, "");
+*/
