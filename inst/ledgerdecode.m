@@ -1,0 +1,199 @@
+## Copyright (C) 2026 ledgerkit developers
+##
+## This file is part of ledgerkit, free software under the GNU General
+## Public License, version 3 or later; see the file COPYING.
+
+## -*- texinfo -*-
+## @deftypefn  {} {@var{tree} =} ledgerdecode (@var{text})
+## @deftypefnx {} {@var{tree} =} ledgerdecode (@var{text}, @var{name}, @var{value}, @dots{})
+## @deftypefnx {} {[@var{tree}, @var{errmsg}] =} ledgerdecode (@dots{})
+## Read the JSON text @var{text}, a character row, into a tree that keeps
+## the kind of every value.
+##
+## This is @code{loadledger} for text already in memory, for example what
+## @code{webread} or @code{fileread} returns.  The characters of @var{text}
+## are taken as UTF-8 bytes.  The tree has the same form:
+##
+## @itemize
+## @item an object is a scalar structure with the two fields @qcode{keys} and
+## @qcode{values}, column cell arrays holding the member names and their
+## values in text order; members with the same name are all kept;
+##
+## @item an array is a column cell array, empty for @code{[]};
+##
+## @item text is a character row;
+##
+## @item a number is a @code{double}, or an @code{int64} or @code{uint64}
+## for an integer beyond 2^53 that one of them holds exactly;
+##
+## @item @code{true} and @code{false} are logical scalars;
+##
+## @item @code{null} is a 0-by-0 structure array with no fields.
+## @end itemize
+##
+## The options are name/value pairs after @var{text}, their names in any
+## case, each value anything with a logical value; all are false by default.
+##
+## @table @asis
+## @item @qcode{"Comments"}
+## Allow @code{//} line comments and @code{/* */} block comments.
+##
+## @item @qcode{"TrailingCommas"}
+## Allow a comma after the last member of an object or array.
+##
+## @item @qcode{"InfNaN"}
+## Allow the numbers @code{NaN}, @code{Infinity}, @code{-Infinity},
+## @code{Inf} and @code{-Inf}.
+## @end table
+##
+## A fault in the text raises an error with the identifier
+## @qcode{"ledgerkit:parse"} that names the fault and its place, for example
+## @qcode{"ledgerdecode: unexpected end of the text at line 1, column 2."}.
+## With two outputs nothing is raised: @var{tree} is then @code{[]} and
+## @var{errmsg} the message, which is empty on success.
+##
+## Examples:
+##
+## @example
+## @group
+## t = ledgerdecode ('@{"id": 9007199254740993, "id": null@}');
+## t.keys
+##   @result{} @{ [1,1] = id
+##        [2,1] = id @}
+## class (t.values@{1@})
+##   @result{} uint64
+## ledgerdecode ("[1, 2,]", "TrailingCommas", true)
+##   @result{} @{ [1,1] = 1
+##        [2,1] = 2 @}
+## [t, err] = ledgerdecode ("[1 2]")
+##   @result{} t = [](0x0)
+##   @result{} err = ledgerdecode: missing ',' or ']' in an array at line 1, column 4.
+## @end group
+## @end example
+##
+## @seealso{loadledger, ledgerencode, saveledger, jsondecode}
+## @end deftypefn
+
+function [tree, errmsg] = ledgerdecode (text, varargin)
+
+  if (nargin < 1)
+    print_usage ();
+  endif
+  if (! (ischar (text) && rows (text) <= 1 && ndims (text) == 2))
+    error ("Octave:invalid-input-arg",
+           "ledgerdecode: TEXT must be a character row, not %s",
+           describe_value (text));
+  endif
+  opts = ledger_options ("ledgerdecode", {"Comments", "TrailingCommas", "InfNaN"},
+                         varargin);
+
+  [tree, errmsg] = __ledgerscan__ (text, opts.comments, opts.trailingcommas,
+                                   opts.infnan);
+  if (! isempty (errmsg))
+    errmsg = ["ledgerdecode: " errmsg];
+    if (nargout < 2)
+      error ("ledgerkit:parse", "%s", errmsg);
+    endif
+  endif
+
+endfunction
+
+%!test
+%! ## The kinds of values and their shapes.
+%! t = ledgerdecode (['{"id": 7, "tags": ["a", 2.5], "id": 9007199254740993,' ...
+%!                    ' "ok": true, "none": null, "empty": {}, "list": []}']);
+%! assert (fieldnames (t), {"keys"; "values"});
+%! assert (t.keys, {"id"; "tags"; "id"; "ok"; "none"; "empty"; "list"});
+%! v = t.values;
+%! assert (v{1}, 7);
+%! assert (v{2}, {"a"; 2.5});
+%! assert (v{3}, uint64 (2^53) + 1);
+%! assert (v{4}, true);
+%! assert (class (v{5}), "struct");
+%! assert (size (v{5}), [0, 0]);
+%! assert (isempty (fieldnames (v{5})));
+%! assert (v{6}, struct ("keys", {cell(0, 1)}, "values", {cell(0, 1)}));
+%! assert (v{7}, cell (0, 1));
+
+%!test
+%! ## Integers keep their class only beyond 2^53.
+%! cases = {
+%!   "9007199254740992",     9007199254740992
+%!   "9007199254740993",     uint64(2^53) + 1
+%!   "-9007199254740993",    -int64(2^53) - 1
+%!   "-9223372036854775808", intmin("int64")
+%!   "18446744073709551616", 18446744073709551616
+%!   "9007199254740993.0",   9007199254740992
+%! };
+%! for i = 1:rows (cases)
+%!   t = ledgerdecode (cases{i,1});
+%!   assert (class (t), class (cases{i,2}), cases{i,1});
+%!   assert (t, cases{i,2}, cases{i,1});
+%! endfor
+
+%!test
+%! ## Text is UTF-8 bytes both ways: escapes give UTF-8, other bytes pass.
+%! assert (double (ledgerdecode ('"\u00e9\ud83d\ude00"')),
+%!         [195 169 240 159 152 128]);
+%! assert (double (ledgerdecode (char ([34 255 192 128 34]))), [255 192 128]);
+%! assert (ledgerdecode ('""'), "");
+
+%!test
+%! ## Options, whatever the case of their names, with any logical value.
+%! cases = {
+%!   "[1, // one\n 2]",   "Comments",       {1; 2}
+%!   "/* c */ true",      "COMMENTS",       true
+%!   "[1, 2, ]",          "TrailingCommas", {1; 2}
+%!   '{"a": [],}',        "trailingCommas", struct("keys", {{"a"}}, "values", {{cell(0, 1)}})
+%!   "[NaN, Infinity, -Inf]", "InfNaN",     {NaN; Inf; -Inf}
+%! };
+%! for i = 1:rows (cases)
+%!   [t, err] = ledgerdecode (cases{i,1});
+%!   assert (t, []);
+%!   assert (! isempty (err));
+%!   for on = {true, 1, uint8(1), -3}
+%!     assert (ledgerdecode (cases{i,1}, cases{i,2}, on{1}), cases{i,3});
+%!   endfor
+%!   [t, err] = ledgerdecode (cases{i,1}, cases{i,2}, 0);
+%!   assert (t, []);
+%! endfor
+%! ## All three at once, and each call on its own: nothing carries over.
+%! assert (ledgerdecode ("[NaN, /**/ 1,]", "infnan", 1, "comments", 1,
+%!                       "trailingcommas", 1), {NaN; 1});
+%! [t, err] = ledgerdecode ("[NaN]");
+%! assert (err, "ledgerdecode: invalid value at line 1, column 2.");
+
+%!test
+%! ## Faults: raised with the identifier, or returned with two outputs.
+%! cases = {
+%!   "[",          "unexpected end of the text at line 1, column 2."
+%!   "",           "the text holds no value at line 1, column 1."
+%!   "[1 2]",      "missing ',' or ']' in an array at line 1, column 4."
+%!   "{\n  \"a\": 1\n    \"b\": 2\n}", "missing ',' or '}' in an object at line 3, column 5."
+%!   "[1,]",       "trailing commas are not allowed at line 1, column 4."
+%!   "true // c",  "comments are not allowed at line 1, column 6."
+%! };
+%! for i = 1:rows (cases)
+%!   msg = ["ledgerdecode: " cases{i,2}];
+%!   try
+%!     ledgerdecode (cases{i,1});
+%!     error ("no error was raised");
+%!   catch err
+%!     assert (err.identifier, "ledgerkit:parse");
+%!     assert (err.message, msg);
+%!   end_try_catch
+%!   [t, e] = ledgerdecode (cases{i,1});
+%!   assert (t, []);
+%!   assert (e, msg);
+%! endfor
+%! [t, e] = ledgerdecode ("null");
+%! assert (e, "");
+%! assert (ischar (e));
+
+%!error <Invalid call to ledgerdecode> ledgerdecode ()
+%!error <ledgerdecode: TEXT must be a character row, not double> ledgerdecode (5)
+%!error <TEXT must be a character row, not a 2x2 char array> ledgerdecode (["[1"; "2]"])
+%!error <TEXT must be a character row, not cell> [t, e] = ledgerdecode ({"[]"})
+%!error <ledgerdecode: unknown option 'Pretty'> ledgerdecode ("[]", "Pretty", true)
+%!error <ledgerdecode: the option 'Comments' needs a value> ledgerdecode ("[]", "comments")
+%!error <ledgerdecode: the value of 'TrailingCommas' must be true or false> ledgerdecode ("[]", "TrailingCommas", "on")

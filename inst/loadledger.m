@@ -1,0 +1,292 @@
+## Copyright (C) 2026 ledgerkit developers
+##
+## This file is part of ledgerkit, free software under the GNU General
+## Public License, version 3 or later; see the file COPYING.
+
+## -*- texinfo -*-
+## @deftypefn  {} {@var{tree} =} loadledger (@var{file})
+## @deftypefnx {} {@var{tree} =} loadledger (@var{file}, @var{name}, @var{value}, @dots{})
+## @deftypefnx {} {[@var{tree}, @var{errmsg}] =} loadledger (@dots{})
+## Read the JSON file @var{file} into a tree that keeps the kind of every
+## value.
+##
+## The file's bytes are read as they are, with no change of encoding: text
+## in the tree holds the UTF-8 bytes of the file, and bytes that are not
+## valid UTF-8 pass through unchanged.  The tree is made of ordinary values:
+##
+## @itemize
+## @item an object is a scalar structure with the two fields @qcode{keys} and
+## @qcode{values}, column cell arrays holding the member names and their
+## values in file order; members with the same name are all kept;
+##
+## @item an array is a column cell array, empty for @code{[]};
+##
+## @item text is a character row;
+##
+## @item a number is a @code{double}, or an @code{int64} or @code{uint64}
+## for an integer beyond 2^53 that one of them holds exactly;
+##
+## @item @code{true} and @code{false} are logical scalars;
+##
+## @item @code{null} is a 0-by-0 structure array with no fields.
+## @end itemize
+##
+## The options are name/value pairs after @var{file}; their names may be
+## written in any case and each value is anything with a logical value
+## (@code{true}, @code{1}, @dots{}).  All are false by default.
+##
+## @table @asis
+## @item @qcode{"Comments"}
+## Allow @code{//} line comments and @code{/* */} block comments.
+##
+## @item @qcode{"TrailingCommas"}
+## Allow a comma after the last member of an object or array.
+##
+## @item @qcode{"InfNaN"}
+## Allow the numbers @code{NaN}, @code{Infinity}, @code{-Infinity},
+## @code{Inf} and @code{-Inf}.
+## @end table
+##
+## A fault in the JSON text raises an error with the identifier
+## @qcode{"ledgerkit:parse"} that names the file and the place of the fault,
+## for example
+## @qcode{"loadledger: conf.json: missing ',' or '@}' in an object at line 3, column 5."};
+## a file that cannot be read raises one with the identifier
+## @qcode{"ledgerkit:io"}.  With two outputs neither is raised: @var{tree} is
+## then @code{[]} and @var{errmsg} the message, which is empty on success.
+##
+## Example:
+##
+## @example
+## @group
+## conf = loadledger ("conf.json", "Comments", true, "TrailingCommas", true);
+## conf.keys@{2@}
+##   @result{} id
+## class (conf.values@{2@})
+##   @result{} uint64
+## [tree, err] = loadledger ("broken.json");
+## if (! isempty (err))
+##   disp (err);
+## endif
+## @end group
+## @end example
+##
+## @seealso{ledgerdecode, saveledger, ledgerencode, jsondecode}
+## @end deftypefn
+
+function [tree, errmsg] = loadledger (file, varargin)
+
+  if (nargin < 1)
+    print_usage ();
+  endif
+  if (! (ischar (file) && rows (file) <= 1 && ndims (file) == 2))
+    error ("Octave:invalid-input-arg",
+           "loadledger: FILE must be a character row, not %s",
+           describe_value (file));
+  endif
+  opts = ledger_options ("loadledger", {"Comments", "TrailingCommas", "InfNaN"},
+                         varargin);
+
+  tree = [];
+  [text, errmsg] = read_bytes (file);
+  if (isempty (errmsg))
+    [tree, errmsg] = __ledgerscan__ (text, opts.comments, opts.trailingcommas,
+                                     opts.infnan);
+    if (! isempty (errmsg))
+      errmsg = ["loadledger: " file ": " errmsg];
+      if (nargout < 2)
+        error ("ledgerkit:parse", "%s", errmsg);
+      endif
+    endif
+  elseif (nargout < 2)
+    error ("ledgerkit:io", "%s", errmsg);
+  endif
+
+endfunction
+
+## The whole file as one character row of its bytes.  fread converts
+## nothing for "*char" (the stream's encoding plays no part), and an empty
+## file gives an empty row.
+function [text, errmsg] = read_bytes (file)
+
+  text = "";
+  errmsg = "";
+  [fid, msg] = fopen (file, "r");
+  if (fid < 0)
+    errmsg = sprintf ("loadledger: unable to open the file '%s' for reading (%s).",
+                      file, msg);
+    return;
+  endif
+  unwind_protect
+    text = fread (fid, Inf, "*char").';
+    [msg, err] = ferror (fid);
+    if (err != 0)
+      text = "";
+      errmsg = sprintf ("loadledger: unable to read the file '%s' (%s).",
+                        file, msg);
+    endif
+  unwind_protect_cleanup
+    fclose (fid);
+  end_unwind_protect
+
+endfunction
+
+## Tests write their own small files, byte for byte.
+%!function write_bytes (file, bytes)
+%!  fid = fopen (file, "w");
+%!  fwrite (fid, bytes, "uint8");
+%!  fclose (fid);
+%!endfunction
+
+%!function check_error (id, msg, fn, varargin)
+%!  try
+%!    fn (varargin{:});
+%!    error ("no error was raised");
+%!  catch err
+%!    assert (err.identifier, id);
+%!    assert (err.message, msg);
+%!  end_try_catch
+%!endfunction
+
+%!test
+%! ## Kinds of values, duplicate names kept, a large integer exact.
+%! f = tempname ();
+%! unwind_protect
+%!   write_bytes (f, ['{"id": 18446744073709551615, "a": [1, "x", true],' ...
+%!                    ' "a": null, "o": {}, "e": []}']);
+%!   t = loadledger (f);
+%!   assert (t.keys, {"id"; "a"; "a"; "o"; "e"});
+%!   assert (t.values{1}, intmax ("uint64"));
+%!   assert (t.values{2}, {1; "x"; true});
+%!   assert (isstruct (t.values{3}) && isempty (fieldnames (t.values{3})));
+%!   assert (size (t.values{3}), [0, 0]);
+%!   assert (t.values{4}, struct ("keys", {cell(0, 1)}, "values", {cell(0, 1)}));
+%!   assert (t.values{5}, cell (0, 1));
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## The bytes arrive unchanged: UTF-8, bytes that are not UTF-8 at all, a
+%! ## byte-order mark, and line ends (a line feed after a carriage return
+%! ## counts as the start of line 2).
+%! f = tempname ();
+%! unwind_protect
+%!   bytes = [239 187 191, double('["'), 195 169 226 130 172 255 254 128 192, ...
+%!            double('"]'), 13 10];
+%!   write_bytes (f, bytes);
+%!   t = loadledger (f);
+%!   assert (double (t{1}), [195 169 226 130 172 255 254 128 192]);
+%!   write_bytes (f, [bytes, double('x')]);
+%!   [t, err] = loadledger (f);
+%!   assert (err, ["loadledger: " f ": unexpected text after the value at line 2, column 1."]);
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## A file larger than any buffer comes through whole.
+%! f = tempname ();
+%! unwind_protect
+%!   n = 300000;
+%!   write_bytes (f, ["[" repmat('"abc\u00e9",', 1, n) "0]"]);
+%!   t = loadledger (f);
+%!   assert (numel (t), n + 1);
+%!   assert (double (t{n}), [97 98 99 195 169]);
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## Each option opens its own extension, whatever the case of its name and
+%! ## with any value that is true or false.
+%! f = tempname ();
+%! unwind_protect
+%!   cases = {
+%!     "[1, // one\n 2]",  "Comments",       {1; 2}
+%!     '[1, /* one */ 2]',  "comments",       {1; 2}
+%!     '[1, 2,]',           "TrailingCommas", {1; 2}
+%!     '{"a": 1,}',         "TRAILINGCOMMAS", struct("keys", {{"a"}}, "values", {{1}})
+%!     '[NaN, -Infinity]',  "InfNaN",         {NaN; -Inf}
+%!     '[Inf]',             "infnan",         {Inf}
+%!   };
+%!   for i = 1:rows (cases)
+%!     write_bytes (f, cases{i,1});
+%!     [t, err] = loadledger (f);
+%!     assert (isempty (t) && ! isempty (err), cases{i,1});
+%!     for on = {true, 1, int8(1), single(2)}
+%!       assert (loadledger (f, cases{i,2}, on{1}), cases{i,3});
+%!     endfor
+%!     [t, err] = loadledger (f, cases{i,2}, 0);
+%!     assert (isempty (t) && ! isempty (err), cases{i,1});
+%!   endfor
+%!   ## The last of two values given for one option holds.
+%!   write_bytes (f, "[1,]");
+%!   assert (loadledger (f, "TrailingCommas", false, "trailingcommas", true),
+%!           {1});
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## A JSON fault: an error that names the file, the fault and its place;
+%! ## with two outputs the same message is returned and nothing is raised.
+%! f = tempname ();
+%! unwind_protect
+%!   write_bytes (f, "{\n  \"a\": 1\n    \"b\": 2\n}");
+%!   msg = ["loadledger: " f ": missing ',' or '}' in an object at line 3, column 5."];
+%!   check_error ("ledgerkit:parse", msg, @loadledger, f);
+%!   [t, err] = loadledger (f);
+%!   assert (t, []);
+%!   assert (err, msg);
+%!   write_bytes (f, "");
+%!   [t, err] = loadledger (f);
+%!   assert (err, ["loadledger: " f ": the text holds no value at line 1, column 1."]);
+%!   write_bytes (f, "[true]");
+%!   [t, err] = loadledger (f);
+%!   assert (t, {true});
+%!   assert (err, "");
+%!   assert (ischar (err));
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## A file that cannot be read: missing, or a folder.
+%! d = tempname ();
+%! mkdir (d);
+%! unwind_protect
+%!   f = fullfile (d, "missing.json");
+%!   try
+%!     loadledger (f);
+%!     error ("no error was raised");
+%!   catch err
+%!     assert (err.identifier, "ledgerkit:io");
+%!     prefix = ["loadledger: unable to open the file '" f "' for reading ("];
+%!     assert (strncmp (err.message, prefix, numel (prefix)));
+%!   end_try_catch
+%!   [t, err] = loadledger (f);
+%!   assert (t, []);
+%!   assert (strncmp (err, "loadledger: unable to open the file", 35));
+%!   [t, err] = loadledger (d);
+%!   assert (t, []);
+%!   assert (! isempty (strfind (err, ["'" d "'"])));
+%! unwind_protect_cleanup
+%!   rmdir (d);
+%! end_unwind_protect
+
+## Wrong calls are raised, also with two outputs, before the file is opened:
+## a wrong option is reported even for a file that does not exist.
+%!error <Invalid call to loadledger> loadledger ()
+%!error <loadledger: FILE must be a character row, not double> loadledger (1)
+%!error <FILE must be a character row> loadledger (["ab"; "cd"])
+%!error <FILE must be a character row, not cell> [t, e] = loadledger ({"a.json"})
+%!error <loadledger: unknown option 'Bogus'> loadledger ("/nonexistent/x.json", "Bogus", true)
+%!error <loadledger: the option 'Comments' needs a value> loadledger ("/nonexistent/x.json", "comments")
+%!error <loadledger: the option 'InfNaN' needs a value> [t, e] = loadledger ("/nonexistent/x.json", "Comments", 1, "INFNAN")
+%!error <loadledger: the value of 'Comments' must be true or false> loadledger ("/nonexistent/x.json", "Comments", "yes")
+%!error <must be true or false> loadledger ("/nonexistent/x.json", "Comments", [true, true])
+%!error <must be true or false> loadledger ("/nonexistent/x.json", "InfNaN", NaN)
+%!error <must be true or false> loadledger ("/nonexistent/x.json", "InfNaN", {true})
+%!error <option names must be character rows> loadledger ("/nonexistent/x.json", 1, true)
+%!error id=Octave:invalid-input-arg loadledger ("/nonexistent/x.json", "Pretty", true)
