@@ -283,7 +283,7 @@ public:
   void scalar (const octave_value& v)
   {
     if (v.islogical ())
-      output += v.bool_value () ? "true" : "false";
+      output += truth (v) ? "true" : "false";
     else if (v.isinteger ())
       output += integer (v);
     else
@@ -309,11 +309,19 @@ public:
     if (v.is_string ())
       characters (v);
     else if (v.islogical ())
-      text (v.bool_value () ? "true" : "false");
+      text (truth (v) ? "true" : "false");
     else if (v.isinteger ())
       text (integer (v));
     else
       text (shortest (real_value (v), false));
+  }
+
+  // The logical value of a logical; the host has none for a sparse one.
+  static bool truth (const octave_value& v)
+  {
+    if (v.issparse () && v.numel () == 1)
+      return v.bool_array_value ().xelem (0);
+    return v.bool_value ();
   }
 
   // The double of a value; a complex value must not lose its imaginary
@@ -335,10 +343,24 @@ public:
   {
     char buf[32];
     char *end;
+    // The 64-bit values are read as integers: the host's plain conversion
+    // goes through a double and would round those beyond 2^53.
     if (v.is_uint64_type ())
-      end = digits (buf, static_cast<unsigned long long> (v.uint64_value ()));
+      {
+        const unsigned long long x
+          = v.is_scalar_type () ? v.uint64_scalar_value ().value ()
+          : v.numel () > 0 ? v.uint64_array_value ().xelem (0).value ()
+          : v.uint64_value ();
+        end = digits (buf, x);
+      }
     else if (v.is_int64_type ())
-      end = digits (buf, static_cast<long long> (v.int64_value ()));
+      {
+        const long long x
+          = v.is_scalar_type () ? v.int64_scalar_value ().value ()
+          : v.numel () > 0 ? v.int64_array_value ().xelem (0).value ()
+          : v.int64_value ();
+        end = digits (buf, x);
+      }
     else if (v.is_uint32_type () || v.is_uint16_type () || v.is_uint8_type ())
       end = digits (buf, static_cast<unsigned long long> (v.uint_value ()));
     else
@@ -613,4 +635,363 @@ G__ledgeremit__ (const octave::dynamic_library& shl, bool relative)
 }
 
 /*
+## Render TREE through a file and return the text written.
+%!function txt = emit (tree, pretty, preserve)
+%!  if (nargin < 2)
+%!    pretty = false;
+%!  endif
+%!  if (nargin < 3)
+%!    preserve = false;
+%!  endif
+%!  f = [tempname() ".json"];
+%!  unwind_protect
+%!    err = __ledgeremit__ (tree, f, pretty, preserve);
+%!    assert (err, "");
+%!    fid = fopen (f, "r");
+%!    txt = char (fread (fid, [1, Inf], "uint8"));
+%!    fclose (fid);
+%!  unwind_protect_cleanup
+%!    [~] = unlink (f);
+%!  end_unwind_protect
+%!endfunction
+
+## An object node from the cells K and V.
+%!function s = obj (k, v)
+%!  s = struct ();
+%!  s.keys = k(:);
+%!  s.values = v(:);
+%!endfunction
+
+## The tree of the document with the members id 7, tags [a, 2.5],
+## id 9007199254740993, ok true, none null, empty {} and list [].
+%!function t = members_tree ()
+%!  t = obj ({"id"; "tags"; "id"; "ok"; "none"; "empty"; "list"},
+%!           {7; {"a"; 2.5}; uint64(9007199254740992) + uint64(1); true;
+%!            struct([]); obj(cell(0,1), cell(0,1)); cell(0,1)});
+%!endfunction
+
+%!function c = by_index (v)
+%!  c = arrayfun (@(i) v(i), 1:numel (v), "uniformoutput", false);
+%!endfunction
+
+## Layout
+%!test
+%! assert (emit (members_tree ()),
+%!         ['{"id":7.0,"tags":["a",2.5],"id":9007199254740993,"ok":true,', ...
+%!          '"none":null,"empty":{},"list":[]}']);
+%!test
+%! expected = strjoin ({"{",
+%!                      '    "id": 7.0,',
+%!                      '    "tags": [',
+%!                      '        "a",',
+%!                      '        2.5',
+%!                      '    ],',
+%!                      '    "id": 9007199254740993,',
+%!                      '    "ok": true,',
+%!                      '    "none": null,',
+%!                      '    "empty": {},',
+%!                      '    "list": []',
+%!                      "}"}, "\n");
+%! assert (emit (members_tree (), true), expected);
+%!test
+%! m = [1.5 2.5; 3.5 4.5];
+%! assert (emit (m), "[1.5,3.5,2.5,4.5]");
+%! assert (emit (m, true), "[\n    1.5,\n    3.5,\n    2.5,\n    4.5\n]");
+
+%!test
+%! ## tree, compact text, pretty text
+%! s12 = struct ("keys", {{"a"}, {"b"}}, "values", {{1}, {2}});
+%! cases = {
+%!   struct([]),                 "null", "null"
+%!   struct(),                   "null", "null"
+%!   repmat(struct(), 3, 1),     "null", "null"
+%!   s12,                        '{"a":1.0}', "{\n    \"a\": 1.0\n}"
+%!   obj(cell(0,1), cell(0,1)),  "{}", "{}"
+%!   cell(0,1),                  "[]", "[]"
+%!   {},                         "[]", "[]"
+%!   cell(0,3),                  "[]", "[]"
+%!   zeros(0,0),                 "[]", "[]"
+%!   zeros(0,3),                 "[]", "[]"
+%!   true(0,1),                  "[]", "[]"
+%!   "",                         '""', '""'
+%!   "x",                        '"x"', '"x"'
+%!   5,                          "5.0", "5.0"
+%!   {5},                        "[5.0]", "[\n    5.0\n]"
+%!   [true false],               "[true,false]", "[\n    true,\n    false\n]"
+%!   {cell(0,1)},                "[[]]", "[\n    []\n]"
+%!   {{{1}}},                    "[[[1.0]]]", ...
+%!     "[\n    [\n        [\n            1.0\n        ]\n    ]\n]"
+%!   {1, "a"; 2, "b"},           '[1.0,2.0,"a","b"]', ...
+%!     "[\n    1.0,\n    2.0,\n    \"a\",\n    \"b\"\n]"
+%!   reshape({1,2,3,4}, 1,1,4),  "[1.0,2.0,3.0,4.0]", ...
+%!     "[\n    1.0,\n    2.0,\n    3.0,\n    4.0\n]"
+%!   reshape(1:8, 2,2,2),        "[1.0,2.0,3.0,4.0,5.0,6.0,7.0,8.0]", ...
+%!     "[\n    1.0,\n    2.0,\n    3.0,\n    4.0,\n    5.0,\n    6.0,\n    7.0,\n    8.0\n]"
+%!   obj({"a","b","c"}, {1,2,3,4}), '{"a":1.0,"b":2.0,"c":3.0}', ...
+%!     "{\n    \"a\": 1.0,\n    \"b\": 2.0,\n    \"c\": 3.0\n}"
+%!   obj({"k","k"}, {{}, obj({"x"}, {[]})}), '{"k":[],"k":{"x":[]}}', ...
+%!     "{\n    \"k\": [],\n    \"k\": {\n        \"x\": []\n    }\n}"
+%! };
+%! for i = 1:rows (cases)
+%!   assert (emit (cases{i,1}), cases{i,2});
+%!   assert (emit (cases{i,1}, true), cases{i,3});
+%! endfor
+
+## Fields beyond keys and values, and their order, do not matter.
+%!test
+%! s = struct ("values", {{1}}, "other", 3, "keys", {{"a"}});
+%! assert (emit (s), '{"a":1.0}');
+
+## Scalars, keys and integers
+%!test
+%! ## value, its text as a value, its text as a key
+%! cases = {
+%!   true,                    "true",                 "true"
+%!   false,                   "false",                "false"
+%!   int8(-128),              "-128",                 "-128"
+%!   int8(127),               "127",                  "127"
+%!   uint8(255),              "255",                  "255"
+%!   int16(-32768),           "-32768",               "-32768"
+%!   uint16(65535),           "65535",                "65535"
+%!   int32(-2147483648),      "-2147483648",          "-2147483648"
+%!   uint32(4294967295),      "4294967295",           "4294967295"
+%!   intmin("int64"),         "-9223372036854775808", "-9223372036854775808"
+%!   intmax("int64"),         "9223372036854775807",  "9223372036854775807"
+%!   intmax("uint64"),        "18446744073709551615", "18446744073709551615"
+%!   intmax("uint64") - 1,    "18446744073709551614", "18446744073709551614"
+%!   intmin("int64") + 1,     "-9223372036854775807", "-9223372036854775807"
+%!   uint64(0),               "0",                    "0"
+%!   single(0.1),             "0.10000000149011612",  "0.10000000149011612"
+%!   single(3),               "3.0",                  "3"
+%!   complex(2, 0),           "2.0",                  "2"
+%! };
+%! for i = 1:rows (cases)
+%!   assert (emit (cases{i,1}), cases{i,2});
+%!   assert (emit (obj (cases(i,1), {1})), ['{"' cases{i,3} '":1.0}']);
+%! endfor
+
+%!test
+%! ## value, without preserve, with preserve, as a key
+%! cases = {
+%!   NaN,   "null", "NaN",       "NaN"
+%!   -NaN,  "null", "NaN",       "NaN"
+%!   Inf,   "null", "Infinity",  "Inf"
+%!   -Inf,  "null", "-Infinity", "-Inf"
+%!   single(Inf), "null", "Infinity", "Inf"
+%!   1,     "1.0",  "1.0",       "1"
+%! };
+%! for i = 1:rows (cases)
+%!   assert (emit (cases{i,1}, false, false), cases{i,2});
+%!   assert (emit (cases{i,1}, false, true), cases{i,3});
+%!   for preserve = [false true]
+%!     assert (emit (obj (cases(i,1), {1}), false, preserve),
+%!             ['{"' cases{i,4} '":1.0}']);
+%!   endfor
+%! endfor
+%! assert (emit ([NaN 1 -Inf], false, true), "[NaN,1.0,-Infinity]");
+%! assert (emit ([NaN 1 -Inf], false, false), "[null,1.0,null]");
+
+%!test
+%! ## Text keys are escaped; a number key is a text, never a bare number.
+%! k = {"a\"b", char([9 1]), "", "é"};
+%! assert (emit (obj (k, {1, 2, 3, 4})),
+%!         '{"a\"b":1.0,"\t\u0001":2.0,"":3.0,"é":4.0}');
+
+## Shortest number text
+%!test
+%! ## x, as a value (".0" on whole numbers), as a key
+%! cases = {
+%!   1,                      "1.0",                      "1"
+%!   100,                    "100.0",                    "100"
+%!   -2.5,                   "-2.5",                     "-2.5"
+%!   0.1,                    "0.1",                      "0.1"
+%!   0.3,                    "0.3",                      "0.3"
+%!   0.1 + 0.2,              "0.30000000000000004",      "0.30000000000000004"
+%!   123.456,                "123.456",                  "123.456"
+%!   2^53,                   "9007199254740992.0",       "9007199254740992"
+%!   1e20,                   "100000000000000000000.0",  "100000000000000000000"
+%!   1.2345678901234568e20,  "123456789012345680000.0",  "123456789012345680000"
+%!   1e21,                   "1e21",                     "1e21"
+%!   1.5e21,                 "1.5e21",                   "1.5e21"
+%!   -1e21,                  "-1e21",                    "-1e21"
+%!   1e-6,                   "0.000001",                 "0.000001"
+%!   1.5e-6,                 "0.0000015",                "0.0000015"
+%!   1e-7,                   "1e-7",                     "1e-7"
+%!   -1e-7,                  "-1e-7",                    "-1e-7"
+%!   1.5e-7,                 "1.5e-7",                   "1.5e-7"
+%!   -0.5,                   "-0.5",                     "-0.5"
+%!   2^-1074,                "5e-324",                   "5e-324"
+%!   realmin,                "2.2250738585072014e-308",  "2.2250738585072014e-308"
+%!   realmax,                "1.7976931348623157e308",   "1.7976931348623157e308"
+%!   2^-44,                  "5.6843418860808015e-14",   "5.6843418860808015e-14"
+%!   0,                      "0.0",                      "0"
+%!   -0,                     "-0.0",                     "-0"
+%! };
+%! for i = 1:rows (cases)
+%!   assert (emit (cases{i,1}), cases{i,2});
+%!   assert (emit (obj (cases(i,1), {[]})), ['{"' cases{i,3} '":[]}']);
+%! endfor
+
+## String escaping
+%!test
+%! assert (emit (""), '""');
+%! assert (emit (["\t" char(1) "\"\\"]), '"\t\u0001\"\\"');
+%! assert (emit (["a" char(0) "b"]), '"a\u0000b"');
+%! assert (emit ("/"), '"/"');
+%! assert (emit (char ([127 195 169 255])), ['"' char([127 195 169 255]) '"']);
+%! assert (emit (repmat ("ab\n", 1, 3)), '"ab\nab\nab\n"');
+%!test
+%! short = {8, '\b'; 9, '\t'; 10, '\n'; 12, '\f'; 13, '\r'};
+%! expected = "";
+%! for b = 0:31
+%!   k = find ([short{:,1}] == b);
+%!   if (isempty (k))
+%!     expected = [expected sprintf('\\u%04x', b)];
+%!   else
+%!     expected = [expected short{k,2}];
+%!   endif
+%! endfor
+%! assert (emit (char (0:31)), ['"' expected '"']);
+
+## Bulk numbers give the text of indexing element by element.
+%!test
+%! rand ("seed", 7);
+%! randn ("seed", 7);
+%! x = [randn(1, 300) .* 10 .^ randi([-40 40], 1, 300), ...
+%!      NaN, Inf, -Inf, 0, -0, 2^-1074, realmax, 127.5, -128.5, 2^64];
+%! cases = {x, single(x), x > 0, int8(x), uint8(x), int16(x), uint16(x), ...
+%!          int32(x), uint32(x), int64(x), uint64(x), ...
+%!          reshape(x(1:24), 2, 3, 4), ...
+%!          [intmin("int64"), intmax("int64")] + int64([1; 0; -1]), ...
+%!          intmax("uint64") - uint64([0 1 2]), 0:0.1:1, 1:-0.3:-2, -0:3, ...
+%!          diag([1.5 2 -0])};
+%! for i = 1:numel (cases)
+%!   v = cases{i};
+%!   for opts = [0 0; 0 1; 1 0; 1 1]'
+%!     assert (emit (v, opts(1), opts(2)),
+%!             emit (by_index (v), opts(1), opts(2)));
+%!   endfor
+%! endfor
+%!test
+%! ## sparse values take the per-element path
+%! m = sparse ([0 1.5; -2 0; 0 NaN]);
+%! assert (emit (m, false, true), "[0.0,-2.0,0.0,1.5,0.0,NaN]");
+%! assert (emit (m, true, true), emit (full (m), true, true));
+%! assert (emit (sparse ([true false true])), "[true,false,true]");
+%! assert (emit (sparse (4)), "4.0");
+%! assert (emit (sparse (true)), "true");
+%! assert (emit (obj ({sparse(false)}, {1})), '{"false":1.0}');
+
+## Values that JSON cannot hold end in an error, not in wrong text.
+%!error <function handle> emit (@sin)
+%!error <function handle> emit ({1, @sin})
+%!error <imaginary part> emit (1+2i)
+%!error <imaginary part> emit ([1 2+1i])
+%!error <imaginary part> emit (obj ({1i}, {1}))
+%!error <more than one row> emit (["ab"; "cd"])
+%!error <more than one row> emit ({"ab"; ["a"; "b"]})
+%!error <more than one row> emit (obj ({["ab"; "cd"]}, {1}))
+%!error <more than one row> emit (char (zeros (2, 0)))
+%!assert (emit (complex ([1 2], [0 0])), "[1.0,2.0]")
+
+## Structures that are not objects
+%!error <fields but no elements> emit (struct ("keys", {}, "values", {}))
+%!error <fewer values than keys> emit (obj ({"a", "b"}, {1}))
+%!error <fields 'keys' and 'values'> emit (struct ("keys", {{"a"}}))
+%!error <fields 'keys' and 'values'> emit (struct ("key", {{"a"}}, "values", {{1}}))
+%!error <wrong type argument> emit (struct ("keys", 1, "values", {{1}}))
+%!error <wrong type argument> emit (struct ("keys", {{"a"}}, "values", 1))
+%!assert (emit (obj ({"a"}, {1, 2})), '{"a":1.0}')
+
+## Deep trees are written from a stack of their own.
+%!test
+%! c = {};
+%! for i = 1:50000
+%!   c = {c};
+%! endfor
+%! assert (emit (c), [repmat("[", 1, 50001), repmat("]", 1, 50001)]);
+%!test
+%! s = struct ([]);
+%! for i = 1:20000
+%!   s = obj ({"a"}, {s});
+%! endfor
+%! assert (emit (s), [repmat('{"a":', 1, 20000), "null", repmat("}", 1, 20000)]);
+%!test
+%! c = 1;
+%! for i = 1:200
+%!   c = {c};
+%! endfor
+%! lines = strsplit (emit (c, true), "\n");
+%! assert (numel (lines), 401);
+%! assert (lines{201}, [repmat(" ", 1, 800), "1.0"]);
+%! assert (lines{end}, "]");
+
+## Entry and file output
+%!error <four input arguments are required> __ledgeremit__ (1, "x.json", false)
+%!error <four input arguments are required> __ledgeremit__ (1, "x.json", false, false, false)
+%!error <FILE must be a character vector> __ledgeremit__ (1, 65, false, false)
+%!error <FILE must be a character vector> __ledgeremit__ (1, ["ab"; "cd"], false, false)
+%!error __ledgeremit__ (1, "x.json", {}, false)
+%!error __ledgeremit__ (1, "x.json", false, "abc")
+%!test
+%! f = [tempname() ".json"];
+%! unwind_protect
+%!   fid = fopen (f, "w");
+%!   fprintf (fid, "old text that is longer than the new");
+%!   fclose (fid);
+%!   ## nothing is written when the call fails
+%!   fails = {@() __ledgeremit__ (1, f, false),
+%!            @() __ledgeremit__ (struct ("keys", 1, "values", {{1}}), f, false, false),
+%!            @() __ledgeremit__ (1+1i, f, false, false),
+%!            @() __ledgeremit__ ({1, @sin}, f, true, false)};
+%!   for i = 1:numel (fails)
+%!     failed = false;
+%!     try
+%!       fails{i} ();
+%!     catch
+%!       failed = true;
+%!     end_try_catch
+%!     assert (failed);
+%!     assert (fileread (f), "old text that is longer than the new");
+%!   endfor
+%!   ## a shorter text truncates the file
+%!   assert (__ledgeremit__ (struct ([]), f, true, true), "");
+%!   assert (fileread (f), "null");
+%!   ## no line feed at the end, single line feeds inside
+%!   assert (__ledgeremit__ ({1}, f, true, false), "");
+%!   assert (double (fileread (f)), double ("[\n    1.0\n]"));
+%! unwind_protect_cleanup
+%!   unlink (f);
+%! end_unwind_protect
+%!test
+%! d = tempname ();
+%! below = [tempname() ".json"];
+%! fid = fopen (below, "w");
+%! fclose (fid);
+%! unwind_protect
+%!   paths = {fullfile(d, "x.json"), "", fullfile(below, "x.json"), d(1:end-1)};
+%!   for i = 1:3
+%!     p = paths{i};
+%!     assert (__ledgeremit__ (1, p, false, false),
+%!             ["unable to open the file '" p "' for writing."]);
+%!   endfor
+%!   assert (! exist (d, "file"));
+%!   ## a path with a zero byte in it names no file
+%!   p = [d char(0) "x"];
+%!   assert (__ledgeremit__ (1, p, false, false),
+%!           ["unable to open the file '" p "' for writing."]);
+%!   assert (! exist (d, "file"));
+%! unwind_protect_cleanup
+%!   unlink (below);
+%! end_unwind_protect
+%!test
+%! ## with no result asked for, a fault passes silently
+%! __ledgeremit__ (1, fullfile (tempname (), "x.json"), false, false);
+%! assert (! exist ("ans", "var"));
+%!testif ; exist ("/dev/full", "file")
+%! assert (__ledgeremit__ (1, "/dev/full", false, false),
+%!         "unable to write the file '/dev/full'.");
+%! big = repmat ({"a fairly long text"}, 1, 100000);
+%! assert (__ledgeremit__ (big, "/dev/full", false, false),
+%!         "unable to write the file '/dev/full'.");
 */
