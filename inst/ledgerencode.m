@@ -1,0 +1,146 @@
+## Copyright (C) 2026 ledgerkit developers
+##
+## This file is part of ledgerkit, free software under the GNU General
+## Public License, version 3 or later; see the file COPYING.
+
+## -*- texinfo -*-
+## @deftypefn  {} {@var{text} =} ledgerencode (@var{tree})
+## @deftypefnx {} {@var{text} =} ledgerencode (@var{tree}, @var{name}, @var{value}, @dots{})
+## Return the JSON text of the tree @var{tree} as a character row.
+##
+## This is @code{saveledger} without a file: the text is exactly what
+## @code{saveledger} would write, with the same tree form and the same
+## options (@qcode{"Pretty"} for four-space indentation, @qcode{"Preserve"}
+## for @code{NaN}, @code{Infinity} and @code{-Infinity} as words instead of
+## @code{null}; names in any case, values anything with a logical value).
+## Text in the tree is written as its bytes, taken as UTF-8, and
+## @code{ledgerdecode} reads @var{text} back to an equal tree.
+##
+## A tree that cannot be written as JSON raises an error.
+##
+## Examples:
+##
+## @example
+## @group
+## ledgerencode (ledgerdecode ('@{"id": 9007199254740993, "x": 1, "x": 0.1@}'))
+##   @result{} @{"id":9007199254740993,"x":1.0,"x":0.1@}
+## ledgerencode (@{NaN; "a"@}, "Preserve", true)
+##   @result{} [NaN,"a"]
+## ledgerencode (struct ("keys", @{@{"a"@}@}, "values", @{@{[]@}@}), "Pretty", true)
+##   @result{} @{
+##       "a": []
+##   @}
+## @end group
+## @end example
+##
+## @seealso{saveledger, ledgerdecode, loadledger, jsonencode}
+## @end deftypefn
+
+function text = ledgerencode (tree, varargin)
+
+  if (nargin < 1)
+    print_usage ();
+  endif
+  opts = ledger_options ("ledgerencode", {"Pretty", "Preserve"}, varargin);
+
+  ## The writer only writes files: let it write a file of our own and take
+  ## back its bytes unchanged.
+  file = tempname ();
+  cleanup = onCleanup (@() remove_file (file));
+  errmsg = __ledgeremit__ (tree, file, opts.pretty, opts.preserve);
+  if (! isempty (errmsg))
+    error ("ledgerkit:io", "ledgerencode: %s", errmsg);
+  endif
+  [fid, msg] = fopen (file, "r");
+  if (fid < 0)
+    error ("ledgerkit:io",
+           "ledgerencode: unable to read back the file '%s' (%s).", file, msg);
+  endif
+  text = fread (fid, Inf, "*char").';
+  fclose (fid);
+
+endfunction
+
+## Quietly: the writer may have refused the tree before making the file.
+function remove_file (file)
+  [~, ~] = unlink (file);
+endfunction
+
+%!test
+%! ## Compact, pretty and preserved text; top-level values of every kind.
+%! t = struct ("keys", {{"a"; "b"; 2; true}},
+%!             "values", {{{1; "x"}; struct([]); -Inf; uint8(7)}});
+%! cases = {
+%!   {},                  '{"a":[1.0,"x"],"b":null,"2":null,"true":7}'
+%!   {"Preserve", true},  '{"a":[1.0,"x"],"b":null,"2":-Infinity,"true":7}'
+%!   {"pretty", 1},       "{\n    \"a\": [\n        1.0,\n        \"x\"\n    ],\n    \"b\": null,\n    \"2\": null,\n    \"true\": 7\n}"
+%! };
+%! for i = 1:rows (cases)
+%!   text = ledgerencode (t, cases{i,1}{:});
+%!   assert (text, cases{i,2});
+%!   assert (class (text), "char");
+%!   assert (rows (text), 1);
+%! endfor
+%! scalars = {
+%!   5,            "5.0"
+%!   "",           '""'
+%!   struct([]),   "null"
+%!   {},           "[]"
+%!   intmin("int64"), "-9223372036854775808"
+%!   false,        "false"
+%! };
+%! for i = 1:rows (scalars)
+%!   assert (ledgerencode (scalars{i,1}), scalars{i,2});
+%!   assert (ledgerencode (scalars{i,1}, "Pretty", true), scalars{i,2});
+%! endfor
+%! ## A matrix is an array of its elements in column order.
+%! assert (ledgerencode ([1 2; 3 4]), "[1.0,3.0,2.0,4.0]");
+%! assert (ledgerencode ([1 2], "Pretty", true), "[\n    1.0,\n    2.0\n]");
+
+%!test
+%! ## Bytes come back unchanged, including ones that are not UTF-8 and the
+%! ## zero byte (escaped).
+%! s = char ([195 169 240 159 152 128 255 0 10 127]);
+%! assert (double (ledgerencode (s)),
+%!         double (['"' char([195 169 240 159 152 128 255]) '\u0000\n' char(127) '"']));
+%! assert (ledgerdecode (ledgerencode ({s})), {s});
+
+%!test
+%! ## Doubles round trip exactly; a tree read back is the same tree.
+%! rand ("seed", 42);
+%! x = rand (200, 1) .* 10 .^ randi ([-300, 300], 200, 1);
+%! x = [x; -x; 0.1; 1/3; 5e-324; realmax; realmin; 2^53; 1e21; 1e-7];
+%! t = num2cell (x);
+%! assert (ledgerdecode (ledgerencode (t)), t);
+%! u = ledgerdecode ('{"a":{"b":[[],{},null,"",0.5]},"a":-9007199254740993}');
+%! assert (ledgerdecode (ledgerencode (u)), u);
+%! assert (ledgerdecode (ledgerencode (u, "Pretty", true)), u);
+
+%!test
+%! ## Preserved non-finite numbers read back with "InfNaN".
+%! t = {NaN; Inf; -Inf};
+%! assert (ledgerdecode (ledgerencode (t, "Preserve", true), "InfNaN", true), t);
+
+%!test
+%! ## No temporary file is left behind, also when the tree is refused.
+%! old = getenv ("TMPDIR");
+%! d = tempname ();
+%! mkdir (d);
+%! unwind_protect
+%!   setenv ("TMPDIR", d);
+%!   ledgerencode ({1, "a"});
+%!   try
+%!     ledgerencode (struct ("keys", 1, "values", 2));
+%!   end_try_catch
+%!   assert (setdiff ({dir(d).name}, {".", ".."}), cell (1, 0));
+%! unwind_protect_cleanup
+%!   setenv ("TMPDIR", old);
+%!   confirm_recursive_rmdir (false, "local");
+%!   rmdir (d, "s");
+%! end_unwind_protect
+
+%!error <Invalid call to ledgerencode> ledgerencode ()
+%!error <ledgerencode: unknown option 'InfNaN'> ledgerencode ({}, "InfNaN", true)
+%!error <ledgerencode: the option 'Pretty' needs a value> ledgerencode ({}, "PRETTY")
+%!error <ledgerencode: the value of 'Preserve' must be true or false> ledgerencode ({}, "Preserve", "no")
+%!error ledgerencode (struct ("keys", {{"a"}}, "values", 1))

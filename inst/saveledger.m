@@ -1,0 +1,232 @@
+## Copyright (C) 2026 ledgerkit developers
+##
+## This file is part of ledgerkit, free software under the GNU General
+## Public License, version 3 or later; see the file COPYING.
+
+## -*- texinfo -*-
+## @deftypefn  {} {} saveledger (@var{tree}, @var{file})
+## @deftypefnx {} {} saveledger (@var{tree}, @var{file}, @var{name}, @var{value}, @dots{})
+## @deftypefnx {} {@var{errmsg} =} saveledger (@dots{})
+## Write the tree @var{tree} to the file @var{file} as JSON text.
+##
+## @var{tree} has the form that @code{loadledger} returns, so a tree read
+## and written back gives the same JSON values: an object is a scalar
+## structure with the fields @qcode{keys} and @qcode{values} (column cell
+## arrays of the member names and their values), an array a cell array, text
+## a character row, a number or logical value a scalar, and @code{null} a
+## structure with no fields.  Trees built by hand may also use numbers or
+## logical values as keys and numeric or logical arrays, which are written
+## as JSON arrays of their elements.  Every double is written in the fewest
+## digits that read back as the same double, with a decimal point or an
+## exponent (@code{1.0}, @code{0.1}, @code{1e21}); integer classes are
+## written exactly.
+##
+## The file holds exactly the JSON text: no byte-order mark and no line
+## feed at the end.  Text is written as its bytes, taken as UTF-8.
+##
+## The options are name/value pairs after @var{file}, their names in any
+## case, each value anything with a logical value; both are false by
+## default.
+##
+## @table @asis
+## @item @qcode{"Pretty"}
+## Put each member on a line of its own, indented by four spaces per level.
+##
+## @item @qcode{"Preserve"}
+## Write @code{NaN}, @code{Infinity} and @code{-Infinity} as these words,
+## which @code{loadledger} reads back with its option @qcode{"InfNaN"},
+## instead of @code{null}.
+## @end table
+##
+## A file that cannot be written raises an error with the identifier
+## @qcode{"ledgerkit:io"}, for example
+## @code{saveledger: unable to open the file 'out/conf.json' for writing.}.
+## With an output @var{errmsg} that message is returned instead, and it is
+## empty on success.  A tree that cannot be written as JSON, and a wrong
+## call, raise an error whether or not @var{errmsg} is asked for, and then
+## the file is left as it was.
+##
+## Example:
+##
+## @example
+## @group
+## conf = loadledger ("conf.json", "Comments", true);
+## conf.values@{1@} = "new name";
+## saveledger (conf, "conf.json", "Pretty", true);
+## err = saveledger (conf, "/read-only/conf.json");
+##   @result{} err = saveledger: unable to open the file '/read-only/conf.json' for writing.
+## @end group
+## @end example
+##
+## @seealso{ledgerencode, loadledger, ledgerdecode, jsonencode}
+## @end deftypefn
+
+function errmsg = saveledger (tree, file, varargin)
+
+  if (nargin < 2)
+    print_usage ();
+  endif
+  if (! (ischar (file) && rows (file) <= 1 && ndims (file) == 2))
+    error ("Octave:invalid-input-arg",
+           "saveledger: FILE must be a character row, not %s",
+           describe_value (file));
+  endif
+  opts = ledger_options ("saveledger", {"Pretty", "Preserve"}, varargin);
+
+  ## The writer takes the name as it is; "~/x.json" means the home folder
+  ## here as it does to fopen and loadledger.
+  errmsg = __ledgeremit__ (tree, tilde_expand (file), opts.pretty,
+                           opts.preserve);
+  if (! isempty (errmsg))
+    errmsg = ["saveledger: " errmsg];
+    if (nargout < 1)
+      error ("ledgerkit:io", "%s", errmsg);
+    endif
+  endif
+
+endfunction
+
+%!function bytes = read_bytes (file)
+%!  fid = fopen (file, "r");
+%!  bytes = fread (fid, Inf, "*char").';
+%!  fclose (fid);
+%!endfunction
+
+%!function t = object (varargin)
+%!  t = struct ("keys", {varargin(1:2:end).'}, "values", {varargin(2:2:end).'});
+%!endfunction
+
+%!test
+%! ## Compact and pretty text, and NaN with and without "Preserve".
+%! f = tempname ();
+%! unwind_protect
+%!   t = object ("id", intmax ("uint64"), "n", {1; 0.1; NaN},
+%!               "e", struct ([]), "o", object (), "s", "a\"b");
+%!   saveledger (t, f);
+%!   assert (read_bytes (f),
+%!           '{"id":18446744073709551615,"n":[1.0,0.1,null],"e":null,"o":{},"s":"a\"b"}');
+%!   saveledger (t, f, "Preserve", true);
+%!   assert (read_bytes (f),
+%!           '{"id":18446744073709551615,"n":[1.0,0.1,NaN],"e":null,"o":{},"s":"a\"b"}');
+%!   saveledger (t, f, "Pretty", true);
+%!   assert (read_bytes (f),
+%!           sprintf (['{\n    "id": 18446744073709551615,\n    "n": [\n' ...
+%!                     '        1.0,\n        0.1,\n        null\n    ],\n' ...
+%!                     '    "e": null,\n    "o": {},\n    "s": "a\\"b"\n}']));
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## Option names in any case, values with a logical value; an existing
+%! ## longer file is replaced whole.
+%! f = tempname ();
+%! unwind_protect
+%!   t = {[1, Inf]};
+%!   cases = {
+%!     {},                              "[[1.0,null]]"
+%!     {"PRETTY", 0, "preserve", 1},    "[[1.0,Infinity]]"
+%!     {"pretty", int8(1)},             "[\n    [\n        1.0,\n        null\n    ]\n]"
+%!     {"Preserve", true, "Preserve", false}, "[[1.0,null]]"
+%!   };
+%!   for i = 1:rows (cases)
+%!     saveledger (repmat ("x", 1, 100), f);
+%!     saveledger (t, f, cases{i,1}{:});
+%!     assert (read_bytes (f), sprintf (cases{i,2}));
+%!   endfor
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## A tree read from a file and written back gives the same bytes, UTF-8
+%! ## and bytes that are not UTF-8 included; written and read, the same tree.
+%! f = tempname ();
+%! unwind_protect
+%!   text = ['{"a":[1.5,-0.0,1e-7,1e21,9007199254740993,-9007199254740993],' ...
+%!           '"a":"' char([195 169 226 130 172 255 128]) '","b":[{},[],null,true]}'];
+%!   t = ledgerdecode (text);
+%!   saveledger (t, f);
+%!   assert (double (read_bytes (f)), double (text));
+%!   assert (loadledger (f), t);
+%!   saveledger (t, f, "Pretty", true);
+%!   assert (loadledger (f), t);
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## A file that cannot be written: an error, or the message with an output.
+%! f = fullfile (tempname (), "no", "such", "dir.json");
+%! msg = ["saveledger: unable to open the file '" f "' for writing."];
+%! try
+%!   saveledger ({}, f);
+%!   error ("no error was raised");
+%! catch err
+%!   assert (err.identifier, "ledgerkit:io");
+%!   assert (err.message, msg);
+%! end_try_catch
+%! assert (saveledger ({}, f), msg);
+%! g = tempname ();
+%! unwind_protect
+%!   err = saveledger ({}, g);
+%!   assert (err, "");
+%!   assert (ischar (err));
+%!   assert (read_bytes (g), "[]");
+%! unwind_protect_cleanup
+%!   delete (g);
+%! end_unwind_protect
+
+%!test
+%! ## "~" stands for the home folder.
+%! home = getenv ("HOME");
+%! d = tempname ();
+%! mkdir (d);
+%! unwind_protect
+%!   setenv ("HOME", d);
+%!   saveledger (true, "~/t.json");
+%!   assert (read_bytes (fullfile (d, "t.json")), "true");
+%! unwind_protect_cleanup
+%!   setenv ("HOME", home);
+%!   delete (fullfile (d, "t.json"));
+%!   rmdir (d);
+%! end_unwind_protect
+
+%!test
+%! ## Wrong calls and trees that cannot be written leave the file alone,
+%! ## with or without an output asked for.
+%! f = tempname ();
+%! unwind_protect
+%!   saveledger ("keep", f);
+%!   bad = {
+%!     {{}, f, "Pretty"}
+%!     {{}, f, "Indent", 4}
+%!     {{}, f, "Pretty", "yes"}
+%!     {struct("keys", 1, "values", {{1}}), f}
+%!   };
+%!   for i = 1:numel (bad)
+%!     for n = 0:1
+%!       try
+%!         if (n == 0)
+%!           saveledger (bad{i}{:});
+%!         else
+%!           e = saveledger (bad{i}{:});
+%!         endif
+%!         error ("no error was raised");
+%!       catch err
+%!         assert (! strcmp (err.message, "no error was raised"));
+%!       end_try_catch
+%!       assert (read_bytes (f), '"keep"');
+%!     endfor
+%!   endfor
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!error <Invalid call to saveledger> saveledger ()
+%!error <Invalid call to saveledger> saveledger ({})
+%!error <saveledger: FILE must be a character row, not double> saveledger ({}, 1)
+%!error <FILE must be a character row, not a 2x1 char array> saveledger ({}, ["a"; "b"])
+%!error <saveledger: unknown option 'Comments'> saveledger ({}, "/nonexistent/x.json", "Comments", true)
+%!error <saveledger: the option 'Preserve' needs a value> saveledger ({}, "/nonexistent/x.json", "preserve")
+%!error <saveledger: the value of 'Pretty' must be true or false> e = saveledger ({}, "/nonexistent/x.json", "Pretty", [])
