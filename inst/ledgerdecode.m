@@ -48,7 +48,7 @@
 ##
 ## A fault in the text raises an error with the identifier
 ## @qcode{"ledgerkit:parse"} that names the fault and its place, for example
-## @qcode{"ledgerdecode: unexpected end of the text at line 1, column 2."}.
+## @code{ledgerdecode: unexpected end of the text at line 1, column 2.}.
 ## With two outputs nothing is raised: @var{tree} is then @code{[]} and
 ## @var{errmsg} the message, which is empty on success.
 ##

@@ -50,7 +50,7 @@
 ## A fault in the JSON text raises an error with the identifier
 ## @qcode{"ledgerkit:parse"} that names the file and the place of the fault,
 ## for example
-## @qcode{"loadledger: conf.json: missing ',' or '@}' in an object at line 3, column 5."};
+## @code{loadledger: conf.json: missing ',' or '@}' in an object at line 3, column 5.};
 ## a file that cannot be read raises one with the identifier
 ## @qcode{"ledgerkit:io"}.  With two outputs neither is raised: @var{tree} is
 ## then @code{[]} and @var{errmsg} the message, which is empty on success.
