@@ -32,3 +32,9 @@ test: check
 clean:
 	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o tests/*.o
 	rm -rf build sanitize dist ledgerkit-*.tar.gz
+
+dist:
+	@bash tools/dist.sh
+
+install: dist
+	@bash tools/install.sh
