@@ -38,3 +38,6 @@ dist:
 
 install: dist
 	@bash tools/install.sh
+
+demo: all
+	@bash tools/demo.sh
