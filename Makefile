@@ -36,7 +36,7 @@ clean:
 dist:
 	@bash tools/dist.sh
 
-install: dist
+install: deps dist
 	@bash tools/install.sh
 
 demo: all

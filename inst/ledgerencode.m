@@ -47,7 +47,7 @@ function text = ledgerencode (tree, varargin)
   ## back its bytes unchanged.
   file = tempname ();
   cleanup = onCleanup (@() remove_file (file));
-  errmsg = __ledgeremit__ (tree, file, opts.pretty, opts.preserve);
+  errmsg = ledger_emit ("ledgerencode", tree, file, opts.pretty, opts.preserve);
   if (! isempty (errmsg))
     error ("ledgerkit:io", "ledgerencode: %s", errmsg);
   endif
@@ -143,4 +143,5 @@ endfunction
 %!error <ledgerencode: unknown option 'InfNaN'> ledgerencode ({}, "InfNaN", true)
 %!error <ledgerencode: the option 'Pretty' needs a value> ledgerencode ({}, "PRETTY")
 %!error <ledgerencode: the value of 'Preserve' must be true or false> ledgerencode ({}, "Preserve", "no")
-%!error ledgerencode (struct ("keys", {{"a"}}, "values", 1))
+%!error <^ledgerencode: > ledgerencode (struct ("keys", {{"a"}}, "values", 1))
+%!error <^ledgerencode: .*more than one row> ledgerencode (["ab"; "cd"])

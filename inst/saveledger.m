@@ -75,8 +75,8 @@ function errmsg = saveledger (tree, file, varargin)
 
   ## The writer takes the name as it is; "~/x.json" means the home folder
   ## here as it does to fopen and loadledger.
-  errmsg = __ledgeremit__ (tree, tilde_expand (file), opts.pretty,
-                           opts.preserve);
+  errmsg = ledger_emit ("saveledger", tree, tilde_expand (file), opts.pretty,
+                        opts.preserve);
   if (! isempty (errmsg))
     errmsg = ["saveledger: " errmsg];
     if (nargout < 1)
@@ -223,6 +223,9 @@ endfunction
 %!   delete (f);
 %! end_unwind_protect
 
+%!error <saveledger: an object needs the fields 'keys' and 'values'> saveledger (struct ("key", 1), tempname ())
+%!error <^saveledger: .*fewer values than keys> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
+%!error <^saveledger: > saveledger ({1+2i}, tempname ())
 %!error <Invalid call to saveledger> saveledger ()
 %!error <Invalid call to saveledger> saveledger ({})
 %!error <saveledger: FILE must be a character row, not double> saveledger ({}, 1)
