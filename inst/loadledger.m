@@ -111,7 +111,14 @@ function [text, errmsg] = read_bytes (file)
 
   text = "";
   errmsg = "";
-  [fid, msg] = fopen (file, "r");
+  ## fopen looks for a relative name that is not there along the load path,
+  ## and would read some other file of that name; "./" keeps it here, as
+  ## saveledger does.
+  path = tilde_expand (file);
+  if (! is_absolute_filename (path))
+    path = ["." filesep path];
+  endif
+  [fid, msg] = fopen (path, "r");
   if (fid < 0)
     errmsg = sprintf ("loadledger: unable to open the file '%s' for reading (%s).",
                       file, msg);
@@ -273,6 +280,32 @@ endfunction
 %!   assert (! isempty (strfind (err, ["'" d "'"])));
 %! unwind_protect_cleanup
 %!   rmdir (d);
+%! end_unwind_protect
+
+%!test
+%! ## A relative name is read from the current folder, never from the load
+%! ## path; "~" stands for the home folder.
+%! d = tempname ();
+%! mkdir (d);
+%! mkdir (fullfile (d, "sub"));
+%! old = pwd ();
+%! home = getenv ("HOME");
+%! unwind_protect
+%!   write_bytes (fullfile (d, "sub", "found.json"), "[1]");
+%!   addpath (fullfile (d, "sub"));
+%!   cd (d);
+%!   [t, err] = loadledger ("found.json");
+%!   assert (t, []);
+%!   assert (strncmp (err, "loadledger: unable to open the file 'found.json'", 48));
+%!   assert (loadledger (fullfile ("sub", "found.json")), {1});
+%!   setenv ("HOME", d);
+%!   assert (loadledger ("~/sub/found.json"), {1});
+%! unwind_protect_cleanup
+%!   setenv ("HOME", home);
+%!   cd (old);
+%!   rmpath (fullfile (d, "sub"));
+%!   confirm_recursive_rmdir (false, "local");
+%!   rmdir (d, "s");
 %! end_unwind_protect
 
 ## Wrong calls are raised, also with two outputs, before the file is opened:
