@@ -1,0 +1,160 @@
+## Documents read by __ledgerscan__, written back by __ledgeremit__ and read
+## again give the same tree: same classes, sizes and values, every double
+## bit for bit.  Trees built by hand come back as JSON can carry them.
+
+%!function txt = emit (tree, pretty, preserve)
+%!  f = [tempname() ".json"];
+%!  unwind_protect
+%!    assert (__ledgeremit__ (tree, f, pretty, preserve), "");
+%!    fid = fopen (f, "r");
+%!    txt = char (fread (fid, [1, Inf], "uint8"));
+%!    fclose (fid);
+%!  unwind_protect_cleanup
+%!    [~] = unlink (f);
+%!  end_unwind_protect
+%!endfunction
+
+%!function t = scan (txt, infnan)
+%!  [t, msg] = __ledgerscan__ (txt, false, false, infnan);
+%!  assert (msg, "");
+%!endfunction
+
+## Fails at the first node where A and B differ, naming its PATH.
+%!function same_tree (a, b, path)
+%!  if (nargin < 3)
+%!    path = "tree";
+%!  endif
+%!  if (! strcmp (class (a), class (b)))
+%!    error ("%s: class %s, expected %s", path, class (b), class (a));
+%!  endif
+%!  if (! isequal (size (a), size (b)))
+%!    error ("%s: size %s, expected %s", path, mat2str (size (b)),
+%!           mat2str (size (a)));
+%!  endif
+%!  if (isstruct (a))
+%!    if (! isequal (fieldnames (a), fieldnames (b)))
+%!      error ("%s: other fields", path);
+%!    endif
+%!    f = fieldnames (a);
+%!    for i = 1:numel (a)
+%!      for j = 1:numel (f)
+%!        same_tree (a(i).(f{j}), b(i).(f{j}),
+%!                   sprintf ("%s(%d).%s", path, i, f{j}));
+%!      endfor
+%!    endfor
+%!  elseif (iscell (a))
+%!    for i = 1:numel (a)
+%!      same_tree (a{i}, b{i}, sprintf ("%s{%d}", path, i));
+%!    endfor
+%!  elseif (isa (a, "double"))
+%!    if (! isequal (typecast (a(:), "uint64"), typecast (b(:), "uint64")))
+%!      error ("%s: the double %.17g came back as %.17g", path, a, b);
+%!    endif
+%!  elseif (! isequal (a, b))
+%!    error ("%s: another value", path);
+%!  endif
+%!endfunction
+
+## Each document, written compact and pretty and read back.
+%!function round_trip (doc, infnan)
+%!  t = scan (doc, infnan);
+%!  for pretty = [false true]
+%!    same_tree (t, scan (emit (t, pretty, infnan), infnan),
+%!               sprintf ("%s (pretty %d)", doc(1:min (end, 40)), pretty));
+%!  endfor
+%!endfunction
+
+%!test
+%! deep_array = [repmat("[", 1, 65), repmat("]", 1, 65)];
+%! deep_object = [repmat('{"k":', 1, 64), "1.5", repmat("}", 1, 64)];
+%! deep_mixed = [repmat('[{"k":', 1, 32), "true", repmat("}]", 1, 32)];
+%! docs = {
+%!   '{"a":[1,2.5,"x"],"b":null}'
+%!   "true"
+%!   "false"
+%!   "null"
+%!   "5"
+%!   '"text"'
+%!   '""'
+%!   "[]"
+%!   "{}"
+%!   "[[]]"
+%!   "[{}]"
+%!   '{"":{},"e":[],"n":null,"t":true,"f":false}'
+%!   '{"a":1,"a":2,"a":{"a":[],"a":"a"}}'
+%!   "[9007199254740992,9007199254740993,9007199254740994]"
+%!   "[-9007199254740992,-9007199254740993,-9223372036854775808]"
+%!   "[18446744073709551615,18446744073709551616,-9223372036854775809]"
+%!   "[9223372036854775807,9223372036854775808,9007199254740993.0]"
+%!   '"\"\\\/\b\f\n\r\t\u0000\u001f\u007f\u00e9\u20ac\ud83d\ude00\udbff\udfff"'
+%!   '{"tab\there":"quote\"here","\u0000":"\\"}'
+%!   ['"' char([195 169 226 130 172 240 159 152 128 127]) '"']
+%!   ['{"' char([195 169]) '":["' char([226 130 172]) '"]}']
+%!   deep_array
+%!   deep_object
+%!   deep_mixed
+%!   "[5e-324,2.225073858507201e-308,2.2250738585072014e-308]"
+%!   "[1.7976931348623157e308,-1.7976931348623157e308,1e-400,-1e-400]"
+%!   "[0,-0,0.0,-0.0,0.1,0.30000000000000004,1e21,1e20,1e-7,1e-6]"
+%!   "[123456789012345680000,5.6843418860808015e-14,1e23,8.41e21]"
+%!   "[100,1E2,1e+2,-1.5e-300,4.35,2.5e-7,7.0e-7,1234567.125]"
+%! };
+%! for i = 1:numel (docs)
+%!   round_trip (docs{i}, false);
+%! endfor
+
+%!test
+%! ## non-finite numbers come back with preserve and infnan
+%! round_trip ("[NaN,Infinity,-Infinity,Inf,-Inf,1,1e400,-1e400]", true);
+%! round_trip ('{"a":NaN,"b":[-Infinity,{"c":Inf}]}', true);
+%! t = scan ("[NaN,Infinity,-Infinity]", true);
+%! ## without preserve, as null
+%! same_tree (scan (emit (t, false, false), false),
+%!            {struct([]); struct([]); struct([])});
+%! ## with preserve but read without infnan, an error
+%! [u, msg] = __ledgerscan__ (emit (t, false, true), false, false, false);
+%! assert (u, []);
+%! assert (msg, "invalid value at line 1, column 2.");
+
+%!test
+%! ## trees built by hand: input, what comes back
+%! s = struct ();
+%! s.keys = {1; true; -0.5; int8(-3); "k"};
+%! s.values = {1; 2; 3; 4; 5};
+%! back = struct ();
+%! back.keys = {"1"; "true"; "-0.5"; "-3"; "k"};
+%! back.values = {1; 2; 3; 4; 5};
+%! two = struct ("keys", {{"a"}, {"b"}}, "values", {{1}, {2}});
+%! first = struct ();
+%! first.keys = {"a"};
+%! first.values = {1};
+%! big = uint64 (9007199254740992) + uint64 (1);
+%! cases = {
+%!   [1 2; 3 4],                 {1; 3; 2; 4}
+%!   [true false],               {true; false}
+%!   zeros(0, 3),                cell(0, 1)
+%!   {1, "a"; 2, {}},            {1; 2; "a"; cell(0, 1)}
+%!   reshape({1, 2}, 1, 1, 2),   {1; 2}
+%!   int8(-5),                   -5
+%!   uint32(7),                  7
+%!   int64(5),                   5
+%!   big,                        big
+%!   -int64(big),                -int64(big)
+%!   int64(big),                 big
+%!   single(0.1),                double(single(0.1))
+%!   single([1 2]),              {1; 2}
+%!   s,                          back
+%!   two,                        first
+%!   struct(),                   struct([])
+%!   repmat(struct(), 3, 1),     struct([])
+%!   NaN,                        struct([])
+%!   {Inf; 1},                   {struct([]); 1}
+%!   "",                         ""
+%!   zeros(1, 0),                cell(0, 1)
+%! };
+%! for i = 1:rows (cases)
+%!   for pretty = [false true]
+%!     same_tree (cases{i,2}, scan (emit (cases{i,1}, pretty, false), false),
+%!                sprintf ("case %d", i));
+%!   endfor
+%! endfor
