@@ -72,6 +72,8 @@ public:
     node (v, depth);
     while (stack.size () > base)
       {
+        // A large tree can take a while: let the user interrupt it.
+        octave_quit ();
         frame& top = stack.back ();
         if (top.next == top.count)
           {
