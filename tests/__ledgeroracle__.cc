@@ -121,3 +121,12 @@ DEFUN_DLD (__ledgeroracle__, args, ,
 
   error ("__ledgeroracle__: unknown mode '%s'", mode.c_str ());
 }
+
+/*
+%!assert (__ledgeroracle__ ("shortest", [1, 2^-44, -0, 1e21, NaN], true),
+%!        "1.0,5.6843418860808015e-14,-0.0,1e21,NaN")
+%!assert (__ledgeroracle__ ("shortest", [1, 1e-7, 1e20], false),
+%!        "1,1e-7,100000000000000000000")
+%!assert (__ledgeroracle__ ("strtod", "0.1,-0,1e400"), [0.1; -0; Inf])
+%!error <unknown mode> __ledgeroracle__ ("neither", 1)
+*/

@@ -971,8 +971,8 @@ G__ledgeremit__ (const octave::dynamic_library& shl, bool relative)
 %! fid = fopen (below, "w");
 %! fclose (fid);
 %! unwind_protect
-%!   paths = {fullfile(d, "x.json"), "", fullfile(below, "x.json"), d(1:end-1)};
-%!   for i = 1:3
+%!   paths = {fullfile(d, "x.json"), "", fullfile(below, "x.json")};
+%!   for i = 1:numel (paths)
 %!     p = paths{i};
 %!     assert (__ledgeremit__ (1, p, false, false),
 %!             ["unable to open the file '" p "' for writing."]);
