@@ -41,3 +41,12 @@ install: deps dist
 
 demo: all
 	@bash tools/demo.sh
+
+# Fuzzing and sanitizer runs: fuzz/run.sh, tools/sanitize.sh.
+FUZZ_SECONDS ?= 600
+
+fuzz: deps
+	@bash fuzz/run.sh $(FUZZ_SECONDS)
+
+sanitize: deps
+	@bash tools/sanitize.sh

@@ -41,6 +41,11 @@ for f in "$@"; do
             [n, m] = test(getenv("LEDGER_TEST_FILE"), "quiet", stdout);
             printf("RESULT %d %d\n", n, m);' >"$log" 2>&1
   rc=$?
+  # LEDGER_FAIL_ON: a pattern that fails the file when its output holds it
+  # (tools/sanitize.sh gives the sanitizers' reports).
+  if [ -n "${LEDGER_FAIL_ON:-}" ] && grep -aqE "$LEDGER_FAIL_ON" "$log"; then
+    rc=99
+  fi
   line=$(grep -a '^RESULT ' "$log" | tail -1)
   if [ $rc -ne 0 ] || [ -z "$line" ]; then
     printf '%-40s COULD NOT RUN (exit status %d)\n' "$f" "$rc"
