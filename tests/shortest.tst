@@ -62,6 +62,8 @@
 %! ## whole numbers around 2^53 and 1e21, and the bounds of the layout
 %! whole = [2^53 + (-5000:5000)'; 1e21 + 1e6 * (-2000:2000)';
 %!          around([1e21; 1e20; 1e-6; 1e-7; 1], 1000)];
+%! ## whole numbers of every length below 2^53, which have a path of their own
+%! whole = [whole; floor(rand (100000, 1) .* 10 .^ randi ([1, 16], 100000, 1))];
 %! ## few digits, the common case
 %! short = round (rand (200000, 1) * 1e6) ./ 10 .^ randi ([0, 12], 200000, 1);
 %! table = [1; 100; -2.5; 0.1; 0.3; 0.1 + 0.2; 123.456; 2^53; 1e20;

@@ -7,12 +7,16 @@
 #include <octave/oct.h>
 #include <octave/oct-map.h>
 #include <octave/ov-dld-fcn.h>
+#include <octave/ov-cell.h>
+#include <octave/ov-ch-mat.h>
+#include <octave/ov-scalar.h>
 
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <string>
 #include <type_traits>
@@ -50,20 +54,35 @@ public:
   // An object or array that is open: its members are written one by one
   // from the loop in value, so that the depth of a tree costs heap, not
   // call stack.
+  // The members are read in place: the cells belong to the tree, which
+  // outlives the call.
   struct frame
   {
-    Cell keys;
-    Cell items;
+    const octave_value *keys;
+    const octave_value *items;
     octave_idx_type next;
     octave_idx_type count;
     int depth;
     bool is_object;
   };
   std::vector<frame> stack;
+  // Cells made by converting a value that is not one, kept for the call.
+  std::deque<Cell> converted;
 
   json_writer (bool pretty_arg, bool preserve_arg)
-    : output (), pretty (pretty_arg), preserve (preserve_arg), stack ()
+    : output (), pretty (pretty_arg), preserve (preserve_arg), stack (),
+      converted ()
   { }
+
+  // The cell that V holds, without a copy of it or of its dimensions.
+  const Cell& cell_of (const octave_value& v)
+  {
+    const octave_cell *c = dynamic_cast<const octave_cell *> (&v.get_rep ());
+    if (c)
+      return c->matrix_ref ();
+    converted.push_back (v.cell_value ());
+    return converted.back ();
+  }
 
   // Writes V and everything below it.
   void value (const octave_value& v, int depth)
@@ -86,11 +105,11 @@ public:
         member (i, f.depth);
         if (f.is_object)
           {
-            key (f.keys(i));
+            key (f.keys[i]);
             output += pretty ? ": " : ":";
           }
-        // A copy of the handle: node may grow the stack and move F.
-        const octave_value item = f.items(i);
+        // F may move when node grows the stack; the member stays in the tree.
+        const octave_value& item = f.items[i];
         node (item, f.depth + 1);
       }
   }
@@ -98,10 +117,13 @@ public:
   // Writes a leaf, or opens a container on the stack.
   void node (const octave_value& v, int depth)
   {
-    if (v.isstruct ())
+    // A double scalar, the most common leaf, needs none of the tests below.
+    if (v.type_id () == octave_scalar::static_type_id ())
+      floating (v.double_value ());
+    else if (v.isstruct ())
       structure (v, depth);
     else if (v.iscell ())
-      array (v.cell_value (), depth);
+      array (cell_of (v), depth);
     else if (v.is_string ())
       characters (v);
     else if (v.numel () == 1)
@@ -146,7 +168,7 @@ public:
     if (keys_field.is_undefined () || values_field.is_undefined ())
       error ("__ledgeremit__: an object needs the fields 'keys' and "
              "'values'.");
-    object (keys_field.cell_value (), values_field.cell_value (), depth);
+    object (cell_of (keys_field), cell_of (values_field), depth);
   }
 
   void object (const Cell& keys, const Cell& values, int depth)
@@ -154,16 +176,16 @@ public:
     const octave_idx_type n = keys.numel ();
     if (values.numel () < n)
       error ("__ledgeremit__: an object has fewer values than keys.");
-    open (keys, values, n, depth, true);
+    open (keys.data (), values.data (), n, depth, true);
   }
 
   void array (const Cell& items, int depth)
   {
-    open (Cell (), items, items.numel (), depth, false);
+    open (nullptr, items.data (), items.numel (), depth, false);
   }
 
-  void open (const Cell& keys, const Cell& items, octave_idx_type n,
-             int depth, bool is_object)
+  void open (const octave_value *keys, const octave_value *items,
+             octave_idx_type n, int depth, bool is_object)
   {
     if (n == 0)
       {
@@ -172,6 +194,12 @@ public:
       }
     output += is_object ? '{' : '[';
     stack.push_back (frame {keys, items, 0, n, depth, is_object});
+  }
+
+  // The bytes that separate and indent one member of a container at DEPTH.
+  std::size_t member_width (int depth) const
+  {
+    return 1 + (pretty ? 1 + 4 * (static_cast<std::size_t> (depth) + 1) : 0);
   }
 
   // The separator and line start before member I of a container at DEPTH.
@@ -208,6 +236,9 @@ public:
         return;
       }
     output += '[';
+    // Room for the usual length of an element, so that a long vector does
+    // not copy the whole text each time the string grows.
+    output.reserve (output.size () + n * (member_width (depth) + 20));
     const builtin_type_t type = v.issparse () ? btyp_unknown
                                                : v.builtin_type ();
     switch (type)
@@ -404,13 +435,30 @@ public:
     if (m == 0)
       return p - buf + put (p, point ? "0.0" : "0");
 
-    char sci[32];
-    char *sci_end
-      = std::to_chars (sci, sci + sizeof sci, m,
-                       std::chars_format::scientific).ptr;
-    if (lopsided (m))
-      sci_end = round_back (sci, sci_end, m);
-    return p - buf + layout (p, sci, sci_end, point);
+    char d[24];
+    int n, E;
+    if (m < 9007199254740992.0 && m == std::trunc (m))
+      {
+        // A whole number below 2^53 is its own shortest text: any decimal
+        // with fewer digits is a whole number at least 1 away, beyond the
+        // half gap to its neighbours.
+        n = std::to_chars (d, d + sizeof d,
+                           static_cast<std::uint64_t> (m)).ptr - d;
+        E = n - 1;
+      }
+    else
+      {
+        char sci[32];
+        char *sci_end
+          = std::to_chars (sci, sci + sizeof sci, m,
+                           std::chars_format::scientific).ptr;
+        if (lopsided (m))
+          sci_end = round_back (sci, sci_end, m);
+        n = split (sci, sci_end, d, E);
+      }
+    while (n > 1 && d[n-1] == '0')
+      n--;
+    return p - buf + layout (p, d, n, E, point);
   }
 
   // True when the gap to the next double below M is narrower than the gap
@@ -435,6 +483,11 @@ public:
       {
         t_end = std::to_chars (t, t + sizeof t, m,
                                std::chars_format::scientific, k - 1).ptr;
+        // The shortest digits read back: when they are also the correctly
+        // rounded ones, nothing needs reading.
+        if (k == least && t_end - t == end - s
+            && std::memcmp (t, s, end - s) == 0)
+          return end;
         if (reads_back (t, t_end, m))
           break;
       }
@@ -459,23 +512,29 @@ public:
     return std::strtod (copy.c_str (), nullptr) == m;
   }
 
-  // Lays out the digits and exponent of the scientific text S: positional
-  // for exponents from -6 to 20, exponent form outside.
-  static std::size_t layout (char *out, const char *s, const char *end,
-                             bool point)
+  // The digits D and decimal exponent E of the scientific text S, which
+  // reads "d.ddde+XX" or "de-XX"; returns the number of digits.
+  static int split (const char *s, const char *end, char *d, int& E)
   {
-    const char *e = static_cast<const char *> (std::memchr (s, 'e',
-                                                            end - s));
-    char d[20];
     int n = 0;
-    for (const char *q = s; q < e; q++)
+    const char *q = s;
+    for (; *q != 'e'; q++)
       if (*q != '.')
         d[n++] = *q;
-    while (n > 1 && d[n-1] == '0')
-      n--;
-    int E = 0;
-    std::from_chars (e + 1 + (e[1] == '+'), end, E);
+    const bool negative = (q[1] == '-');
+    E = 0;
+    for (q += 2; q < end; q++)
+      E = 10 * E + (*q - '0');
+    if (negative)
+      E = -E;
+    return n;
+  }
 
+  // Lays out the N digits D of a value of decimal exponent E: positional
+  // for exponents from -6 to 20, exponent form outside.
+  static std::size_t layout (char *out, const char *d, int n, int E,
+                             bool point)
+  {
     char *p = out;
     if (E >= 0 && E <= 20)
       {
@@ -513,15 +572,18 @@ public:
     return p - out;
   }
 
+  // Short copies, done in place rather than by a library call.
   static char * copy (char *p, const char *s, int n)
   {
-    std::memcpy (p, s, n);
+    for (int i = 0; i < n; i++)
+      p[i] = s[i];
     return p + n;
   }
 
   static char * fill (char *p, char c, int n)
   {
-    std::memset (p, c, n);
+    for (int i = 0; i < n; i++)
+      p[i] = c;
     return p + n;
   }
 
@@ -530,12 +592,21 @@ public:
   // keep only the first row.
   void characters (const octave_value& v)
   {
-    const dim_vector dv = v.dims ();
+    const octave_char_matrix *c
+      = dynamic_cast<const octave_char_matrix *> (&v.get_rep ());
+    if (c)
+      row_text (c->matrix_ref ());
+    else
+      row_text (v.char_array_value ());
+  }
+
+  void row_text (const charNDArray& chars)
+  {
+    const dim_vector& dv = chars.dims ();
     if (dv.ndims () > 2 || dv(0) > 1)
       error ("__ledgeremit__: a character array of more than one row cannot "
              "be written as text.");
-    const charNDArray a = v.char_array_value ();
-    text (a.data (), a.numel ());
+    text (chars.data (), chars.numel ());
   }
 
   void text (const std::string& s)
