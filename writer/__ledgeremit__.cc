@@ -11,6 +11,7 @@
 #include <octave/ov-ch-mat.h>
 #include <octave/ov-scalar.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -47,7 +48,68 @@ static const char *const emit_help =
 class json_writer
 {
 public:
-  std::string output;
+  // The JSON text built so far.  The writer makes many appends of a few
+  // bytes each, so they are inline; the storage grows with realloc, which
+  // moves the pages of a large text instead of copying them.
+  struct byte_string
+  {
+    char *bytes = nullptr;
+    std::size_t length = 0;
+    std::size_t room = 0;
+
+    byte_string () = default;
+    byte_string (const byte_string&) = delete;
+    byte_string& operator = (const byte_string&) = delete;
+    ~byte_string () { std::free (bytes); }
+
+    const char * data () const { return bytes; }
+    std::size_t size () const { return length; }
+
+    void reserve (std::size_t n)
+    {
+      if (n <= room)
+        return;
+      char *grown = static_cast<char *> (std::realloc (bytes, n));
+      if (! grown)
+        throw std::bad_alloc ();
+      bytes = grown;
+      room = n;
+    }
+
+    // Room for N more bytes; returns where they go.
+    char * extend (std::size_t n)
+    {
+      if (room - length < n)
+        reserve (std::max (2 * room, length + n + 64));
+      char *p = bytes + length;
+      length += n;
+      return p;
+    }
+
+    void append (const char *s, std::size_t n)
+    {
+      if (n)
+        std::memcpy (extend (n), s, n);
+    }
+    void append (std::size_t n, char c)
+    {
+      if (n)
+        std::memset (extend (n), c, n);
+    }
+    byte_string& operator += (char c) { *extend (1) = c; return *this; }
+    byte_string& operator += (const char *s)
+    {
+      append (s, std::strlen (s));
+      return *this;
+    }
+    byte_string& operator += (const std::string& s)
+    {
+      append (s.data (), s.size ());
+      return *this;
+    }
+  };
+
+  byte_string output;
   bool pretty;
   bool preserve;
 
@@ -331,8 +393,9 @@ public:
       output += ! preserve ? "null" : x > 0 ? "Infinity" : "-Infinity";
     else
       {
-        char buf[40];
-        output.append (buf, shortest_chars (buf, x, true));
+        // Written in place; the text takes at most 40 bytes.
+        char *p = output.extend (40);
+        output.length -= 40 - shortest_chars (p, x, true);
       }
   }
 
