@@ -50,3 +50,12 @@ fuzz: deps
 
 sanitize: deps
 	@bash tools/sanitize.sh
+
+# Benchmark against jsondecode/jsonencode; not part of make check.
+#   make bench [DATA=folder of *.json] [ONLY=regexp of document names]
+DATA = $(wildcard ../shared/bench-data)
+ONLY =
+bench: all $(patsubst %.cc,%.oct,$(wildcard tests/__ledgeroracle__.cc))
+	LEDGER_BENCH_DATA="$(DATA)" LEDGER_BENCH_ONLY="$(ONLY)" \
+	$(OCTAVE) --no-gui --norc --no-history --quiet --no-window-system \
+	  --eval 'addpath("bench"); bench(getenv("LEDGER_BENCH_DATA"), 7, 3, getenv("LEDGER_BENCH_ONLY"))'
