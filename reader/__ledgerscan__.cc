@@ -589,26 +589,11 @@ public:
         if (! message.empty ())
           return drop (base);
         stack.push_back (std::move (element));
-        if (! skip_space ())
+        const int next = after_member (']', "missing ',' or ']' in an array");
+        if (next < 0)
           return drop (base);
-        if (! at_end () && byte () == ',')
-          {
-            pos++;
-            if (! skip_space ())
-              return drop (base);
-            if (commas && ! at_end () && byte () == ']')
-              {
-                pos++;
-                break;
-              }
-            continue;
-          }
-        if (! at_end () && byte () == ']')
-          {
-            pos++;
-            break;
-          }
-        return drop (base, "missing ',' or ']' in an array");
+        if (next == 0)
+          break;
       }
     return octave_value (column (base, 1));
   }
@@ -644,28 +629,41 @@ public:
           return drop (base);
         stack.push_back (std::move (key));
         stack.push_back (std::move (member));
-        if (! skip_space ())
+        const int next = after_member ('}', "missing ',' or '}' in an object");
+        if (next < 0)
           return drop (base);
-        if (! at_end () && byte () == ',')
-          {
-            pos++;
-            if (! skip_space ())
-              return drop (base);
-            if (commas && ! at_end () && byte () == '}')
-              {
-                pos++;
-                break;
-              }
-            continue;
-          }
-        if (! at_end () && byte () == '}')
-          {
-            pos++;
-            break;
-          }
-        return drop (base, "missing ',' or '}' in an object");
+        if (next == 0)
+          break;
       }
     return make_object (base);
+  }
+
+  // After a member of a container closed by CLOSE: 1 when a comma leads to
+  // another member, 0 when the container ends here (after a last comma too,
+  // if those are allowed), -1 after recording an error.
+  int after_member (char close, const char *missing)
+  {
+    if (! skip_space ())
+      return -1;
+    if (! at_end () && byte () == ',')
+      {
+        pos++;
+        if (! skip_space ())
+          return -1;
+        if (commas && ! at_end () && byte () == close)
+          {
+            pos++;
+            return 0;
+          }
+        return 1;
+      }
+    if (! at_end () && byte () == close)
+      {
+        pos++;
+        return 0;
+      }
+    fail (missing);
+    return -1;
   }
 
   // Abandon a container: record WHY (if given) and release its members.
