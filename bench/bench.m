@@ -252,7 +252,7 @@ function r = measure (d, text, work, has)
               "mem", struct ("read_ours", NaN, "read_bi", NaN,
                              "write_ours", NaN, "write_bi", NaN,
                              "hwm", 0, "base", NaN),
-              "note", "");
+              "note", {{}});
   fours = fullfile (work, "out-ours.json");
   fbi = fullfile (work, "out-builtin.json");
   r.mem.base = status_kb ("VmRSS");
@@ -287,7 +287,7 @@ function r = measure (d, text, work, has)
           dt = toc (t0);
           r.read_bi(i) = dt;
         catch err
-          r = add_note (r, err.message);
+          r = add_note (r, ["jsondecode: " regexprep(err.message, '^jsondecode: ', '')]);
           can_bi = false;
         end_try_catch
         r.mem = mem_peak (i, m0, r.mem, "read_bi");
@@ -340,9 +340,7 @@ function w = order (i)
 endfunction
 
 function r = add_note (r, msg)
-  if (isempty (r.note))
-    r.note = msg;
-  endif
+  r.note{end+1} = msg;
 endfunction
 
 ## Peak memory of one call above the resident size before it, in kB; only
@@ -486,9 +484,7 @@ function print_rows (r)
   row (r.name, sprintf ("%10d", r.bytes), sprintf ("%9d", r.nodes), "read",
        r.runs, r.read_ours, r.read_bi, r.bytes);
   row ("", "", "", "write", r.runs, r.write_ours, r.write_bi, r.bytes);
-  if (! isempty (r.note))
-    printf ("    %s\n", r.note);
-  endif
+  printf ("    %s\n", r.note{:});
   fflush (stdout);
 endfunction
 
