@@ -4,7 +4,8 @@
 // commas, bit 2 NaN and the infinities); the rest is the text.  Each input
 // must give either a tree of reader kinds or one well-formed message whose
 // line and column are those of the cursor, inside the text; a text that
-// reads under some options reads the same with every option on.
+// reads under some options reads the same with every option on; and the
+// entry, called with the text as an argument, gives the same outcome.
 //
 // No interpreter is started: values are made without one.  The reader never
 // raises an error for a fault in the text, and without an interpreter an
@@ -117,5 +118,19 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
         tree_check::fault ("both a tree and a message", p.message);
       check_message (p.message, text, p.pos);
     }
+
+  octave_value_list args;
+  args(0) = octave_value (std::string (text), '\'');
+  args(1) = octave_value (static_cast<bool> (options & 1));
+  args(2) = octave_value (static_cast<bool> (options & 2));
+  args(3) = octave_value (static_cast<bool> (options & 4));
+  const octave_value_list r = F__ledgerscan__ (args, 2);
+  if (r.length () != 2 || ! r(1).is_sq_string ()
+      || r(1).string_value () != p.message)
+    tree_check::fault ("the entry gives another message", p.message);
+  if (p.message.empty () ? ! tree_check::same (r(0), root)
+                         : ! (r(0).is_double_type () && r(0).is_real_matrix ()
+                              && tree_check::is_dims (r(0), 0, 0)))
+    tree_check::fault ("the entry gives another tree", p.message);
   return 0;
 }

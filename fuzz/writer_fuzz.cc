@@ -455,7 +455,9 @@ namespace
     octave_value make (int depth)
     {
       reached (depth);
-      if (--budget < 0)
+      // Depth comes from the chains; containers nested byte by byte stop
+      // early, since the pretty text grows with the square of the depth.
+      if (--budget < 0 || depth > 96)
         return octave_value (octave_map (dim_vector (0, 0)));
       const unsigned op = take () % 16;
       switch (op)
@@ -524,7 +526,8 @@ namespace
       {
         json_writer w (pretty, preserve);
         w.value (v, 0);
-        text = w.output;
+        text.assign (w.output.size () ? w.output.data () : "",
+                     w.output.size ());
         return true;
       }
     catch (const octave::execution_exception& e)
@@ -558,6 +561,48 @@ namespace
         out += c;
       }
     return out;
+  }
+
+  // Each line of the pretty text starts with four spaces per open
+  // container, one level less on a closing bracket's line; no line ends
+  // in a blank.
+  void check_layout (const std::string& text)
+  {
+    int depth = 0;
+    bool in_text = false;
+    for (std::size_t i = 0; i < text.size (); i++)
+      {
+        const char c = text[i];
+        if (in_text)
+          {
+            if (c == '\\')
+              i++;
+            else if (c == '"')
+              in_text = false;
+            continue;
+          }
+        switch (c)
+          {
+          case '"': in_text = true; break;
+          case '[': case '{': depth++; break;
+          case ']': case '}': depth--; break;
+          case '\n':
+            {
+              if (i > 0 && text[i-1] == ' ')
+                fault ("a pretty line ends in a blank", text);
+              std::size_t spaces = 0;
+              while (i + 1 + spaces < text.size () && text[i+1+spaces] == ' ')
+                spaces++;
+              const std::size_t at = i + 1 + spaces;
+              const bool closing = at < text.size ()
+                                   && (text[at] == ']' || text[at] == '}');
+              if (static_cast<long> (spaces) != 4L * (depth - closing))
+                fault ("a pretty line with the wrong indentation", text);
+            }
+            break;
+          default: break;
+          }
+      }
   }
 
   bool is_text_key (const octave_value& v)
@@ -755,6 +800,7 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
   if (squeeze (pretty) != compact)
     fault ("the pretty text holds other tokens than the compact one",
            compact + "\n" + pretty);
+  check_layout (pretty);
 
   const std::string& text = data[0] & 1 ? pretty : compact;
   json_parser p (text, false, false, preserve);
