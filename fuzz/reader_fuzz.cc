@@ -4,8 +4,10 @@
 // commas, bit 2 NaN and the infinities); the rest is the text.  Each input
 // must give either a tree of reader kinds or one well-formed message whose
 // line and column are those of the cursor, inside the text; a text that
-// reads under some options reads the same with every option on; and the
-// entry, called with the text as an argument, gives the same outcome.
+// reads under some options reads the same with every option on; the entry,
+// called with the text as an argument, gives the same outcome; and a plain
+// reference reader, byte by byte with the C library's conversions and none
+// of the reader's fast paths, gives the same tree or the same message.
 //
 // No interpreter is started: values are made without one.  The reader never
 // raises an error for a fault in the text, and without an interpreter an
@@ -18,11 +20,15 @@
 
 #include "tree_check.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace
 {
@@ -86,6 +92,460 @@ namespace
   }
 }
 
+namespace
+{
+  // The reference: the grammar read plainly, one byte at a time, every
+  // number through strtod, strtoull or strtoll, every node built afresh.
+  class plain_reader
+  {
+  public:
+    std::string_view text;
+    std::size_t pos = 0;
+    bool comments, commas, infnan;
+    std::string message;
+
+    plain_reader (std::string_view t, bool c, bool k, bool i)
+      : text (t), comments (c), commas (k), infnan (i) { }
+
+    bool end () const { return pos >= text.size (); }
+    char at () const { return text[pos]; }
+    bool looking_at (const char *word) const
+    {
+      return text.substr (pos).rfind (word, 0) == 0;
+    }
+
+    void fail (const char *what)
+    {
+      if (! message.empty ())
+        return;
+      std::size_t line = 1, column = 1;
+      for (std::size_t i = 0; i < pos; i++)
+        if (text[i] == '\n')
+          {
+            line++;
+            column = 1;
+          }
+        else if ((static_cast<unsigned char> (text[i]) & 0xC0) != 0x80)
+          column++;
+      message = std::string (what) + " at line " + std::to_string (line)
+                + ", column " + std::to_string (column) + ".";
+    }
+
+    octave_value parse ()
+    {
+      if (text.rfind ("\xEF\xBB\xBF", 0) == 0)
+        pos = 3;
+      if (! skip ())
+        return octave_value ();
+      if (end ())
+        {
+          fail ("the text holds no value");
+          return octave_value ();
+        }
+      octave_value v = value (0);
+      if (! message.empty () || ! skip ())
+        return octave_value ();
+      if (! end ())
+        {
+          fail ("unexpected text after the value");
+          return octave_value ();
+        }
+      return v;
+    }
+
+    bool skip ()
+    {
+      while (! end ())
+        {
+          const char c = at ();
+          if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+            pos++;
+          else if (c == '/' && pos + 1 < text.size ()
+                   && (text[pos+1] == '/' || text[pos+1] == '*'))
+            {
+              if (! comments)
+                {
+                  fail ("comments are not allowed");
+                  return false;
+                }
+              if (text[pos+1] == '/')
+                while (! end () && at () != '\n')
+                  pos++;
+              else
+                {
+                  const std::size_t e = text.find ("*/", pos + 2);
+                  if (e == std::string_view::npos)
+                    {
+                      fail ("unterminated comment");
+                      return false;
+                    }
+                  pos = e + 2;
+                }
+            }
+          else
+            return true;
+        }
+      return true;
+    }
+
+    octave_value value (int depth)
+    {
+      if (depth > 64)
+        {
+          fail ("nesting too deep");
+          return octave_value ();
+        }
+      if (end ())
+        {
+          fail ("unexpected end of the text");
+          return octave_value ();
+        }
+      const char c = at ();
+      if (c == '"')
+        {
+          std::string s;
+          if (! string (s))
+            return octave_value ();
+          return octave_value (s, '\'');
+        }
+      if (c == '[')
+        return array (depth);
+      if (c == '{')
+        return object (depth);
+      if (looking_at ("true"))
+        {
+          pos += 4;
+          return octave_value (true);
+        }
+      if (looking_at ("false"))
+        {
+          pos += 5;
+          return octave_value (false);
+        }
+      if (looking_at ("null"))
+        {
+          pos += 4;
+          return octave_value (octave_map (dim_vector (0, 0)));
+        }
+      if (c == '-' || (c >= '0' && c <= '9') || c == 'N' || c == 'I')
+        return number ();
+      fail ("invalid value");
+      return octave_value ();
+    }
+
+    long hex4 ()
+    {
+      if (text.size () - pos < 4)
+        return -1;
+      long v = 0;
+      for (int i = 0; i < 4; i++)
+        {
+          const char c = text[pos+i];
+          const char *digits = "0123456789abcdef";
+          const char *d = std::strchr (digits, c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c);
+          if (! d || ! c)
+            return -1;
+          v = 16 * v + (d - digits);
+        }
+      pos += 4;
+      return v;
+    }
+
+    static void utf8 (std::string& out, long cp)
+    {
+      if (cp < 0x80)
+        out += static_cast<char> (cp);
+      else if (cp < 0x800)
+        {
+          out += static_cast<char> (0xC0 | (cp >> 6));
+          out += static_cast<char> (0x80 | (cp & 63));
+        }
+      else if (cp < 0x10000)
+        {
+          out += static_cast<char> (0xE0 | (cp >> 12));
+          out += static_cast<char> (0x80 | ((cp >> 6) & 63));
+          out += static_cast<char> (0x80 | (cp & 63));
+        }
+      else
+        {
+          out += static_cast<char> (0xF0 | (cp >> 18));
+          out += static_cast<char> (0x80 | ((cp >> 12) & 63));
+          out += static_cast<char> (0x80 | ((cp >> 6) & 63));
+          out += static_cast<char> (0x80 | (cp & 63));
+        }
+    }
+
+    bool string (std::string& out)
+    {
+      pos++;
+      for (;;)
+        {
+          if (end ())
+            {
+              fail ("unterminated text");
+              return false;
+            }
+          const unsigned char c = at ();
+          if (c == '"')
+            {
+              pos++;
+              return true;
+            }
+          if (c < 0x20)
+            {
+              fail ("a control character in text must be escaped");
+              return false;
+            }
+          if (c != '\\')
+            {
+              out += static_cast<char> (c);
+              pos++;
+              continue;
+            }
+          pos++;
+          if (end ())
+            {
+              fail ("unterminated text");
+              return false;
+            }
+          const char e = text[pos++];
+          const char *from = "\"\\/bfnrt";
+          const char *to = "\"\\/\b\f\n\r\t";
+          const char *hit = e ? std::strchr (from, e) : nullptr;
+          if (hit)
+            {
+              out += to[hit - from];
+              continue;
+            }
+          if (e != 'u')
+            {
+              pos--;
+              fail ("invalid escape in text");
+              return false;
+            }
+          long cp = hex4 ();
+          if (cp < 0)
+            {
+              fail ("invalid \\u escape");
+              return false;
+            }
+          if (cp >= 0xDC00 && cp <= 0xDFFF)
+            {
+              fail ("invalid \\u escape");
+              return false;
+            }
+          if (cp >= 0xD800 && cp <= 0xDBFF)
+            {
+              if (! looking_at ("\\u"))
+                {
+                  fail ("invalid \\u escape");
+                  return false;
+                }
+              pos += 2;
+              const long low = hex4 ();
+              if (low < 0xDC00 || low > 0xDFFF)
+                {
+                  fail ("invalid \\u escape");
+                  return false;
+                }
+              cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            }
+          utf8 (out, cp);
+        }
+    }
+
+    bool digits ()
+    {
+      const std::size_t from = pos;
+      while (! end () && at () >= '0' && at () <= '9')
+        pos++;
+      return pos > from;
+    }
+
+    octave_value number ()
+    {
+      const std::size_t start = pos;
+      const bool negative = at () == '-';
+      if (negative)
+        pos++;
+      if (infnan && ! negative && looking_at ("NaN"))
+        {
+          pos += 3;
+          return octave_value (std::nan (""));
+        }
+      if (infnan && (looking_at ("Infinity") || looking_at ("Inf")))
+        {
+          pos += looking_at ("Infinity") ? 8 : 3;
+          const double inf = HUGE_VAL;
+          return octave_value (negative ? -inf : inf);
+        }
+      if (end () || at () < '0' || at () > '9')
+        {
+          pos = start;
+          fail ("invalid value");
+          return octave_value ();
+        }
+      if (at () == '0' && pos + 1 < text.size ()
+          && text[pos+1] >= '0' && text[pos+1] <= '9')
+        {
+          pos = start;
+          fail ("invalid number");
+          return octave_value ();
+        }
+      digits ();
+      bool integer = true;
+      if (! end () && at () == '.')
+        {
+          integer = false;
+          pos++;
+          if (! digits ())
+            {
+              fail ("invalid number");
+              return octave_value ();
+            }
+        }
+      if (! end () && (at () == 'e' || at () == 'E'))
+        {
+          integer = false;
+          pos++;
+          if (! end () && (at () == '+' || at () == '-'))
+            pos++;
+          if (! digits ())
+            {
+              fail ("invalid number");
+              return octave_value ();
+            }
+        }
+      const std::string literal (text.substr (start, pos - start));
+      if (integer)
+        {
+          errno = 0;
+          const unsigned long long mag
+            = std::strtoull (literal.c_str () + negative, nullptr, 10);
+          const bool fits = errno != ERANGE;
+          if (fits && mag <= 9007199254740992ULL)
+            return octave_value (negative ? -static_cast<double> (mag)
+                                          : static_cast<double> (mag));
+          if (fits && ! negative)
+            return octave_value (octave_uint64 (mag));
+          if (fits && mag <= 9223372036854775808ULL)
+            {
+              errno = 0;
+              const long long v = std::strtoll (literal.c_str (), nullptr, 10);
+              return octave_value (octave_int64 (v));
+            }
+        }
+      return octave_value (std::strtod (literal.c_str (), nullptr));
+    }
+
+    static Cell column (const std::vector<octave_value>& items)
+    {
+      Cell c (dim_vector (items.size (), 1));
+      for (std::size_t i = 0; i < items.size (); i++)
+        c(i) = items[i];
+      return c;
+    }
+
+    octave_value array (int depth)
+    {
+      pos++;
+      std::vector<octave_value> items;
+      if (! skip ())
+        return octave_value ();
+      if (! end () && at () == ']')
+        {
+          pos++;
+          return octave_value (column (items));
+        }
+      for (;;)
+        {
+          if (! end () && at () == ']')
+            {
+              fail ("trailing commas are not allowed");
+              return octave_value ();
+            }
+          items.push_back (value (depth + 1));
+          if (! message.empty () || ! skip ())
+            return octave_value ();
+          if (! end () && at () == ',')
+            {
+              pos++;
+              if (! skip ())
+                return octave_value ();
+              if (commas && ! end () && at () == ']')
+                {
+                  pos++;
+                  break;
+                }
+              continue;
+            }
+          if (! end () && at () == ']')
+            {
+              pos++;
+              break;
+            }
+          fail ("missing ',' or ']' in an array");
+          return octave_value ();
+        }
+      return octave_value (column (items));
+    }
+
+    octave_value object (int depth)
+    {
+      pos++;
+      std::vector<octave_value> keys, values;
+      if (! skip ())
+        return octave_value ();
+      if (end () || at () != '}')
+        for (;;)
+          {
+            if (end () || at () != '"')
+              {
+                fail (! end () && at () == '}' ? "trailing commas are not allowed"
+                                               : "missing object key");
+                return octave_value ();
+              }
+            std::string k;
+            if (! string (k) || ! skip ())
+              return octave_value ();
+            if (end () || at () != ':')
+              {
+                fail ("missing ':' after an object key");
+                return octave_value ();
+              }
+            pos++;
+            if (! skip ())
+              return octave_value ();
+            octave_value v = value (depth + 1);
+            if (! message.empty ())
+              return octave_value ();
+            keys.push_back (octave_value (k, '\''));
+            values.push_back (v);
+            if (! skip ())
+              return octave_value ();
+            if (! end () && at () == ',')
+              {
+                pos++;
+                if (! skip ())
+                  return octave_value ();
+                if (commas && ! end () && at () == '}')
+                  break;
+                continue;
+              }
+            if (! end () && at () == '}')
+              break;
+            fail ("missing ',' or '}' in an object");
+            return octave_value ();
+          }
+      pos++;
+      octave_scalar_map m;
+      m.setfield ("keys", column (keys));
+      m.setfield ("values", column (values));
+      return octave_value (m);
+    }
+  };
+}
+
 extern "C" int
 LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
 {
@@ -97,6 +557,15 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
 
   json_parser p (text, options & 1, options & 2, options & 4);
   const octave_value root = p.parse ();
+
+  plain_reader ref (text, options & 1, options & 2, options & 4);
+  const octave_value want = ref.parse ();
+  if (p.message != ref.message)
+    tree_check::fault ("another outcome than the plain reader's",
+                       "\"" + p.message + "\" instead of \"" + ref.message
+                       + "\"");
+  if (p.message.empty () && ! tree_check::same (root, want))
+    tree_check::fault ("another tree than the plain reader's", "");
 
   if (p.message.empty ())
     {
