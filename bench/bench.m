@@ -91,6 +91,10 @@ function bench (datadir = "", runs = 7, bigruns = 3, only = "")
     clear text aux;
   endfor
   res = [res{:}];
+  if (isempty (res))
+    printf ("no document to measure\n");
+    return;
+  endif
 
   print_notes (res, extra);
   print_targets (res, extra, has);
@@ -270,14 +274,18 @@ function r = measure (d, text, work, has)
       if (who == 1 && can_ours)
         tree = [];
         [m0, r.mem] = mem_start (i, r.mem);
-        t0 = tic ();
-        [tree, msg] = __ledgerscan__ (text, false, false, false);
-        dt = toc (t0);
+        try
+          t0 = tic ();
+          [tree, msg] = __ledgerscan__ (text, false, false, false);
+          dt = toc (t0);
+        catch err
+          msg = err.message;
+        end_try_catch
         [r.mem, r.faults] = mem_peak (i, m0, r.mem, r.faults, "read_ours");
         if (isempty (msg))
           r.read_ours(i) = dt;
         else
-          r = add_note (r, ["__ledgerscan__: " msg]);
+          r = add_note (r, "__ledgerscan__", msg);
           can_ours = false;
           tree = [];
         endif
@@ -290,7 +298,7 @@ function r = measure (d, text, work, has)
           dt = toc (t0);
           r.read_bi(i) = dt;
         catch err
-          r = add_note (r, ["jsondecode: " regexprep(err.message, '^jsondecode: ', '')]);
+          r = add_note (r, "jsondecode", err.message);
           can_bi = false;
         end_try_catch
         [r.mem, r.faults] = mem_peak (i, m0, r.mem, r.faults, "read_bi");
@@ -300,41 +308,49 @@ function r = measure (d, text, work, has)
 
   can_ours = can_ours && has.emit;
   if (can_bi && strncmp (d.name, "object-", 7))
-    r = add_note (r, "jsonencode is not run on this one: see below");
+    r = add_note (r, "jsonencode", "not run on this one: see below");
     can_bi = false;
   endif
   for i = 1:n
     for who = order (i)
       if (who == 1 && can_ours)
         [m0, r.mem] = mem_start (i, r.mem);
-        t0 = tic ();
-        msg = __ledgeremit__ (tree, fours, false, false);
-        dt = toc (t0);
+        try
+          t0 = tic ();
+          msg = __ledgeremit__ (tree, fours, false, false);
+          dt = toc (t0);
+        catch err
+          msg = err.message;
+        end_try_catch
         [r.mem, r.faults] = mem_peak (i, m0, r.mem, r.faults, "write_ours");
         if (isempty (msg))
           r.write_ours(i) = dt;
         else
-          r = add_note (r, ["__ledgeremit__: " msg]);
+          r = add_note (r, "__ledgeremit__", msg);
           can_ours = false;
         endif
       elseif (who == 2 && can_bi)
         s = [];
         [m0, r.mem] = mem_start (i, r.mem);
-        t0 = tic ();
-        s = jsonencode (value);
-        fid = fopen (fbi, "w");
-        fwrite (fid, s);
-        fclose (fid);
-        dt = toc (t0);
+        try
+          t0 = tic ();
+          s = jsonencode (value);
+          fid = fopen (fbi, "w");
+          fwrite (fid, s);
+          fclose (fid);
+          r.write_bi(i) = toc (t0);
+        catch err
+          r = add_note (r, "jsonencode", err.message);
+          can_bi = false;
+        end_try_catch
         [r.mem, r.faults] = mem_peak (i, m0, r.mem, r.faults, "write_bi");
-        r.write_bi(i) = dt;
       endif
     endfor
   endfor
   r.mem.hwm = max (r.mem.hwm, status_kb ("VmHWM"));
   tree = [];
   value = [];
-  if (strncmp (d.name, "mixed-", 6) && has.scan && has.emit)
+  if (strncmp (d.name, "mixed-", 6) && can_ours)
     r.alone = alone (text, fours, 4);
   endif
 endfunction
@@ -368,7 +384,11 @@ function w = order (i)
   endif
 endfunction
 
-function r = add_note (r, msg)
+## A failure of WHO, named once.
+function r = add_note (r, who, msg)
+  if (! strncmp (msg, [who ":"], numel (who) + 1))
+    msg = [who ": " msg];
+  endif
   r.note{end+1} = msg;
 endfunction
 
