@@ -11,6 +11,8 @@
 #include <octave/ov-ch-mat.h>
 #include <octave/ov-scalar.h>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -57,10 +59,16 @@ public:
     std::size_t length = 0;
     std::size_t room = 0;
 
+    // A text of this size or more lives in pages of its own, aligned for
+    // huge pages: this machine's kind faults fresh pages in one by one at a
+    // cost that dwarfs writing them.
+    static const std::size_t huge = std::size_t (1) << 21;
+    bool mapped = false;
+
     byte_string () = default;
     byte_string (const byte_string&) = delete;
     byte_string& operator = (const byte_string&) = delete;
-    ~byte_string () { std::free (bytes); }
+    ~byte_string () { release (); }
 
     const char * data () const { return bytes; }
     std::size_t size () const { return length; }
@@ -69,11 +77,66 @@ public:
     {
       if (n <= room)
         return;
-      char *grown = static_cast<char *> (std::realloc (bytes, n));
+      char *grown = n < 2 * huge ? nullptr : map ((n + huge - 1) & ~(huge - 1));
+      if (grown)
+        {
+          if (length)
+            std::memcpy (grown, bytes, length);
+          release ();
+          bytes = grown;
+          room = (n + huge - 1) & ~(huge - 1);
+          mapped = true;
+          return;
+        }
+      if (mapped)
+        grown = static_cast<char *> (std::malloc (n));
+      else
+        grown = static_cast<char *> (std::realloc (bytes, n));
       if (! grown)
         throw std::bad_alloc ();
+      if (mapped)
+        {
+          std::memcpy (grown, bytes, length);
+          release ();
+        }
       bytes = grown;
       room = n;
+    }
+
+    // SIZE bytes at a multiple of the huge page size, or null.  Huge pages
+    // are only asked for; where there are none, small ones serve.
+    static char * map (std::size_t size)
+    {
+#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
+      void *p = mmap (nullptr, size + huge, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (p == MAP_FAILED)
+        return nullptr;
+      const std::uintptr_t first = reinterpret_cast<std::uintptr_t> (p);
+      const std::uintptr_t start = (first + huge - 1) & ~(huge - 1);
+      if (start > first)
+        munmap (p, start - first);
+      if (first + huge > start)
+        munmap (reinterpret_cast<void *> (start + size),
+                first + huge - start);
+      madvise (reinterpret_cast<void *> (start), size, MADV_HUGEPAGE);
+      return reinterpret_cast<char *> (start);
+#else
+      (void) size;
+      return nullptr;
+#endif
+    }
+
+    void release ()
+    {
+#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
+      if (mapped)
+        {
+          munmap (bytes, room);
+          return;
+        }
+#endif
+      std::free (bytes);
     }
 
     // Room for N more bytes; returns where they go.
