@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -680,15 +682,15 @@ public:
   Cell column (std::size_t base, std::size_t stride, std::size_t offset = 0)
   {
     const std::size_t n = (stack.size () - base) / stride;
-    // Made from a plain array: a Cell of a size fills itself with a new
-    // empty matrix first, which costs more than the members.
-    Array<octave_value> c (dim_vector (n, 1));
-    octave_value *dst = c.fortran_vec ();
+    // The members are moved into raw storage that the array then owns: a
+    // Cell of a size would first fill itself with values to be replaced.
+    octave_value *items = std::allocator<octave_value> ().allocate (n);
     for (std::size_t i = 0; i < n; i++)
-      dst[i] = std::move (stack[base + offset + i * stride]);
+      new (items + i)
+        octave_value (std::move (stack[base + offset + i * stride]));
     if (offset + 1 == stride)
       stack.resize (base);
-    return Cell (c);
+    return Cell (Array<octave_value> (items, dim_vector (n, 1)));
   }
 
   // The keys and values on the stack from BASE, interleaved, as an object.
