@@ -662,7 +662,7 @@ namespace
           {
             if (negative)
               return back.is_int64_type ()
-                     && static_cast<uint64_t> (0 - back.int64_scalar_value ().value ()) == mag;
+                     && 0 - static_cast<uint64_t> (back.int64_scalar_value ().value ()) == mag;
             return back.is_uint64_type ()
                    && back.uint64_scalar_value ().value () == mag;
           }
