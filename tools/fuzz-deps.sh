@@ -23,16 +23,6 @@ links() {
 
 links && exit 0
 
-pkgs="clang-14 libclang-rt-14-dev"
-if [ "$(id -u)" -ne 0 ]; then
-  echo "ledgerkit: clang++ -fsanitize=fuzzer does not work here; install with:" >&2
-  echo "  sudo apt-get update && sudo apt-get install -y $pkgs" >&2
-  exit 1
-fi
-
-echo "ledgerkit: installing $pkgs ..."
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q --no-install-recommends $pkgs
+bash "$(dirname "$0")/apt-install.sh" clang-14 libclang-rt-14-dev
 cxx=clang++-14
 links || { echo "ledgerkit: clang++ -fsanitize=fuzzer still fails" >&2; exit 1; }
