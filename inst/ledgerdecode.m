@@ -79,11 +79,7 @@ function [tree, errmsg] = ledgerdecode (text, varargin)
   if (nargin < 1)
     print_usage ();
   endif
-  if (! (ischar (text) && rows (text) <= 1 && ndims (text) == 2))
-    error ("Octave:invalid-input-arg",
-           "ledgerdecode: TEXT must be a character row, not %s",
-           describe_value (text));
-  endif
+  check_row ("ledgerdecode", "TEXT", text);
   opts = ledger_options ("ledgerdecode", {"Comments", "TrailingCommas", "InfNaN"},
                          varargin);
 

@@ -79,11 +79,7 @@ function [tree, errmsg] = loadledger (file, varargin)
   if (nargin < 1)
     print_usage ();
   endif
-  if (! (ischar (file) && rows (file) <= 1 && ndims (file) == 2))
-    error ("Octave:invalid-input-arg",
-           "loadledger: FILE must be a character row, not %s",
-           describe_value (file));
-  endif
+  check_row ("loadledger", "FILE", file);
   opts = ledger_options ("loadledger", {"Comments", "TrailingCommas", "InfNaN"},
                          varargin);
 

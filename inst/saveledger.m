@@ -66,11 +66,7 @@ function errmsg = saveledger (tree, file, varargin)
   if (nargin < 2)
     print_usage ();
   endif
-  if (! (ischar (file) && rows (file) <= 1 && ndims (file) == 2))
-    error ("Octave:invalid-input-arg",
-           "saveledger: FILE must be a character row, not %s",
-           describe_value (file));
-  endif
+  check_row ("saveledger", "FILE", file);
   opts = ledger_options ("saveledger", {"Pretty", "Preserve"}, varargin);
 
   ## The writer takes the name as it is; "~/x.json" means the home folder
