@@ -31,7 +31,7 @@ test: check
 
 clean:
 	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o tests/*.o
-	rm -rf build sanitize dist ledgerkit-*.tar.gz
+	rm -rf build sanitize dist fuzz/out ledgerkit-*.tar.gz
 
 dist:
 	@bash tools/dist.sh
