@@ -19,7 +19,6 @@ case "$total" in ''|*[!0-9]*) echo "fuzz: SECONDS must be a whole number" >&2; e
 
 bash tools/fuzz-deps.sh || exit 1
 CLANGXX=${CLANGXX:-clang++}
-command -v "$CLANGXX" >/dev/null 2>&1 || CLANGXX=clang++-14
 MKOCTFILE=${MKOCTFILE:-mkoctfile}
 inc=$("$MKOCTFILE" -p OCTINCLUDEDIR)
 lib=$("$MKOCTFILE" -p OCTLIBDIR)

@@ -6,4 +6,4 @@ set -eu
 if command -v mkoctfile >/dev/null 2>&1 && command -v octave-cli >/dev/null 2>&1; then
   exit 0
 fi
-exec bash "$(dirname "$0")/apt-install.sh" octave liboctave-dev
+exec bash "$(dirname "$0")/apt-install.sh" octave "octave-dev|liboctave-dev"

@@ -5,7 +5,6 @@
 set -eu
 
 cxx=${CLANGXX:-clang++}
-command -v "$cxx" >/dev/null 2>&1 || cxx=clang++-14
 
 links() {
   command -v "$cxx" >/dev/null 2>&1 || return 1
@@ -23,6 +22,7 @@ links() {
 
 links && exit 0
 
-bash "$(dirname "$0")/apt-install.sh" clang-14 libclang-rt-14-dev
-cxx=clang++-14
+# The release's default clang and its runtime; Debian 12 names the runtime
+# only with clang's version.
+bash "$(dirname "$0")/apt-install.sh" clang "libclang-rt-dev|libclang-rt-14-dev"
 links || { echo "ledgerkit: clang++ -fsanitize=fuzzer still fails" >&2; exit 1; }

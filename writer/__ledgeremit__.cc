@@ -9,6 +9,7 @@
 #include <octave/ov-dld-fcn.h>
 #include <octave/ov-cell.h>
 #include <octave/ov-ch-mat.h>
+#include <octave/ov-str-mat.h>
 #include <octave/ov-scalar.h>
 
 #include <sys/mman.h>
@@ -202,9 +203,8 @@ public:
   // The cell that V holds, without a copy of it or of its dimensions.
   const Cell& cell_of (const octave_value& v)
   {
-    const octave_cell *c = dynamic_cast<const octave_cell *> (&v.get_rep ());
-    if (c)
-      return c->matrix_ref ();
+    if (v.type_id () == octave_cell::static_type_id ())
+      return static_cast<const octave_cell&> (v.get_rep ()).matrix_ref ();
     converted.push_back (v.cell_value ());
     return converted.back ();
   }
@@ -718,10 +718,11 @@ public:
   // keep only the first row.
   void characters (const octave_value& v)
   {
-    const octave_char_matrix *c
-      = dynamic_cast<const octave_char_matrix *> (&v.get_rep ());
-    if (c)
-      row_text (c->matrix_ref ());
+    const int t = v.type_id ();
+    if (t == octave_char_matrix_str::static_type_id ()
+        || t == octave_char_matrix_sq_str::static_type_id ())
+      row_text (static_cast<const octave_char_matrix&> (v.get_rep ())
+                  .matrix_ref ());
     else
       row_text (v.char_array_value ());
   }
