@@ -23,11 +23,12 @@
 function bench (datadir = "", runs = 7, bigruns = 3, only = "")
 
   top = fileparts (fileparts (mfilename ("fullpath")));
-  for sub = {"tests", "writer", "reader"}
+  for sub = {"tests", "inst", "convert", "writer", "reader", "tools"}
     if (isfolder (fullfile (top, sub{1})))
       addpath (fullfile (top, sub{1}));
     endif
   endfor
+  ledger_autoload (top);
 
   if (! ischar (datadir))
     error ("bench: DATADIR must be a folder name");

@@ -11,7 +11,7 @@ set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 OCTAVE=${OCTAVE:-octave-cli}
-LEDGER_PATH=${LEDGER_PATH:-$top/reader:$top/writer:$top/inst:$top/tests}
+LEDGER_PATH=${LEDGER_PATH:-$top/reader:$top/writer:$top/convert:$top/inst:$top/tests}
 
 if [ $# -eq 0 ]; then
   set -- reader/*.cc writer/*.cc inst/*.m tests/*.tst tests/*.sh
@@ -36,8 +36,10 @@ for f in "$@"; do
   esac
   # The interpreter prints one line "RESULT passed total" when the file ran.
   LEDGER_TEST_FILE="$top/$f" LEDGER_PATH="$LEDGER_PATH" \
+    LEDGER_TOP="$top" LEDGER_TOOLS="$top/tools" \
     "$OCTAVE" --no-gui --norc --no-history --quiet --no-window-system \
     --eval 'addpath(strsplit(getenv("LEDGER_PATH"), pathsep){:});
+            addpath(getenv("LEDGER_TOOLS")); ledger_autoload(getenv("LEDGER_TOP"));
             [n, m] = test(getenv("LEDGER_TEST_FILE"), "quiet", stdout);
             printf("RESULT %d %d\n", n, m);' >"$log" 2>&1
   rc=$?

@@ -66,6 +66,6 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 [ $# -gt 0 ] || set -- reader/*.cc writer/*.cc inst/*.m tests/*.tst
 
 OCTAVE=$wrapper \
-LEDGER_PATH=$top/sanitize/reader:$top/sanitize/writer:$top/inst:$top/sanitize/tests:$top/tests \
+LEDGER_PATH=$top/sanitize/reader:$top/sanitize/writer:$top/sanitize/convert:$top/inst:$top/sanitize/tests:$top/tests \
 LEDGER_FAIL_ON='runtime error:|ERROR: (Address|Leak)Sanitizer|SUMMARY: [A-Za-z]+Sanitizer' \
   bash tools/run-tests.sh "$@"
