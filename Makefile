@@ -1,6 +1,7 @@
 # ledgerkit: lossless JSON for the Octave interpreter.
 #   make          build the two modules
 #   make check    install what is missing, build, run every test
+#   make check-octave   the same on Octave 9.4 and 11.3, in Debian chroots
 #   make demo     a short tour on a shipped sample
 #   make bench    compare with the interpreter's jsondecode/jsonencode
 
@@ -13,7 +14,7 @@ MODULES = reader/__ledgerscan__.oct writer/__ledgeremit__.oct
 # Test-only helpers (reference implementations used as oracles).
 TEST_MODULES = tests/__ledgeroracle__.oct
 
-.PHONY: all deps check test clean bench demo dist install fuzz sanitize
+.PHONY: all deps check check-octave test clean bench demo dist install fuzz sanitize
 
 all: deps $(MODULES)
 
@@ -28,6 +29,13 @@ check: all $(TEST_MODULES)
 	@bash tools/run-tests.sh
 
 test: check
+
+# The suite on Octave 9.4 (Debian 13) and 11.3 (Debian testing), each in a
+# Debian chroot cached outside the work tree; needs root.
+#   make check-octave [RELEASES="trixie forky"] [LEDGER_CHECK_TARGET=sanitize]
+RELEASES =
+check-octave:
+	@bash tools/check-octave.sh $(RELEASES)
 
 clean:
 	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o tests/*.o
