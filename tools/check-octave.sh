@@ -79,10 +79,10 @@ run_in () {
   chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
     PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin \
     bash -c "cd $work && make $target" >"$log" 2>&1 || rc=$?
-  unmount_all
   local version api result
   version=$(chroot "$root" octave-cli --no-gui --norc --quiet \
-            --eval 'disp (OCTAVE_VERSION)' 2>/dev/null || echo '?')
+            --eval 'disp (OCTAVE_VERSION)' 2>/dev/null | tail -1)
+  unmount_all
   api=$(sed -n 's/^#define OCTAVE_API_VERSION "\(.*\)"/\1/p' \
         "$root"/usr/include/octave-*/octave/version.h | head -1)
   result=$(grep -aE '^[0-9]+ passed, [0-9]+ failed$' "$log" | tail -1)
