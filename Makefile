@@ -7,8 +7,7 @@
 
 MKOCTFILE ?= mkoctfile
 OCTAVE    ?= octave-cli
-# Optimised, with warnings on; mkoctfile takes its compiler flags from here.
-LEDGER_CXXFLAGS ?= -O2 -g -Wall -Wextra -Wshadow -std=gnu++17
+include tools/flags.mk
 
 MODULES = reader/__ledgerscan__.oct writer/__ledgeremit__.oct
 # Test-only helpers (reference implementations used as oracles).
@@ -16,7 +15,9 @@ TEST_MODULES = tests/__ledgeroracle__.oct
 
 .PHONY: all deps check check-octave test clean bench demo dist install fuzz sanitize
 
-all: deps $(MODULES)
+# Plain `make` only builds; the targets that run something install what is
+# missing first.
+all: $(MODULES)
 
 deps:
 	@bash tools/deps.sh
@@ -25,7 +26,7 @@ deps:
 	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -o $@ $<
 	@rm -f $(@:.oct=.o)
 
-check: all $(TEST_MODULES)
+check: deps all $(TEST_MODULES)
 	@bash tools/run-tests.sh
 
 test: check
@@ -47,7 +48,7 @@ dist:
 install: deps dist
 	@bash tools/install.sh
 
-demo: all
+demo: deps all
 	@bash tools/demo.sh
 
 # Fuzzing and sanitizer runs: fuzz/run.sh, tools/sanitize.sh.
@@ -63,7 +64,7 @@ sanitize: deps
 #   make bench [DATA=folder of *.json] [ONLY=regexp of document names]
 DATA = $(wildcard ../shared/bench-data)
 ONLY =
-bench: all $(patsubst %.cc,%.oct,$(wildcard tests/__ledgeroracle__.cc))
+bench: deps all $(patsubst %.cc,%.oct,$(wildcard tests/__ledgeroracle__.cc))
 	LEDGER_BENCH_DATA="$(DATA)" LEDGER_BENCH_ONLY="$(ONLY)" \
 	$(OCTAVE) --no-gui --norc --no-history --quiet --no-window-system \
 	  --eval 'addpath("bench"); bench(getenv("LEDGER_BENCH_DATA"), 7, 3, getenv("LEDGER_BENCH_ONLY"))'

@@ -4,7 +4,7 @@
 #
 #   NAME-VERSION/DESCRIPTION COPYING NEWS INDEX
 #   NAME-VERSION/inst/*.m, inst/private/*.m      the user-facing functions
-#   NAME-VERSION/src/*.cc, src/Makefile           the two modules
+#   NAME-VERSION/src/*.cc, src/Makefile, flags.mk  the modules
 #
 #   tools/dist.sh [OUTDIR]      default OUTDIR: the top of the work tree
 #
@@ -22,7 +22,7 @@ date=$(field Date)
 [ -n "$name" ] && [ -n "$version" ] || { echo "dist: DESCRIPTION lacks Name or Version" >&2; exit 1; }
 
 sources="reader/__ledgerscan__.cc writer/__ledgeremit__.cc"
-for f in $sources DESCRIPTION COPYING NEWS INDEX tools/package.mk; do
+for f in $sources DESCRIPTION COPYING NEWS INDEX tools/package.mk tools/flags.mk; do
   [ -f "$f" ] || { echo "dist: $f is missing" >&2; exit 1; }
 done
 
@@ -39,6 +39,7 @@ else
 fi
 cp $sources "$pkgdir/src/"
 cp tools/package.mk "$pkgdir/src/Makefile"
+cp tools/flags.mk "$pkgdir/src/flags.mk"
 
 mkdir -p "$out"
 tarball="$out/$name-$version.tar.gz"

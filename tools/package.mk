@@ -1,10 +1,10 @@
 # src/Makefile of the ledgerkit package: the package manager runs `make`
 # here with MKOCTFILE set, then installs the .oct files it finds.
 MKOCTFILE ?= mkoctfile
-# Optimised; mkoctfile takes its compiler flags from CXXFLAGS.
-LEDGER_CXXFLAGS ?= -O2 -std=gnu++17
+include flags.mk
 
-MODULES = __ledgerscan__.oct __ledgeremit__.oct
+# Every module source of the package.
+MODULES = $(patsubst %.cc,%.oct,$(wildcard *.cc))
 
 all: $(MODULES)
 
