@@ -8,15 +8,23 @@
 ## @deftypefnx {} {@var{text} =} ledgerencode (@var{tree}, @var{name}, @var{value}, @dots{})
 ## Return the JSON text of the tree @var{tree} as a character row.
 ##
-## This is @code{saveledger} without a file: the text is exactly what
-## @code{saveledger} would write, with the same tree form and the same
-## options (@qcode{"Pretty"} for four-space indentation, @qcode{"Preserve"}
-## for @code{NaN}, @code{Infinity} and @code{-Infinity} as words instead of
-## @code{null}; names in any case, values anything with a logical value).
-## Text in the tree is written as its bytes, taken as UTF-8, and
+## This is @code{saveledger} without a file: the text is made in memory and
+## is exactly what @code{saveledger} would write, with the same tree form
+## and the same options (@qcode{"Pretty"} or @qcode{"PrettyPrint"} for
+## four-space indentation, @qcode{"Preserve"} for @code{NaN},
+## @code{Infinity} and @code{-Infinity} as words instead of @code{null} or
+## @qcode{"ConvertInfAndNaN"} for the opposite, @qcode{"Lines"} for JSON
+## Lines; names in any case, values anything with a logical value).  Text
+## in the tree is written as its bytes, taken as UTF-8, and
 ## @code{ledgerdecode} reads @var{text} back to an equal tree.
 ##
-## A tree that cannot be written as JSON raises an error.
+## With @qcode{"Lines"}, @var{tree} is a cell array and each element is one
+## compact document on a line of its own, each line ending in a line feed;
+## an empty cell gives empty text.
+##
+## A tree that cannot be written as JSON exactly as it stands raises an
+## error with the identifier @qcode{"ledgerkit:tree"} that says what is
+## wrong and where (a JSON Pointer such as @code{/servers/2/port}).
 ##
 ## Examples:
 ##
@@ -30,6 +38,9 @@
 ##   @result{} @{
 ##       "a": []
 ##   @}
+## ledgerencode (@{1; "a"@}, "Lines", true)
+##   @result{} 1.0
+##      "a"
 ## @end group
 ## @end example
 ##
@@ -38,32 +49,19 @@
 
 function text = ledgerencode (tree, varargin)
 
-  if (nargin < 1)
+  if (nargin == 1)
+    pretty = preserve = lines = false;
+  elseif (nargin > 1)
+    [pretty, preserve, lines] = write_options ("ledgerencode", varargin);
+  else
     print_usage ();
   endif
-  opts = ledger_options ("ledgerencode", {"Pretty", "Preserve"}, varargin);
+  try
+    text = __ledgertext__ (tree, pretty, preserve, lines);
+  catch err
+    emit_failure ("ledgerencode", err);
+  end_try_catch
 
-  ## The writer only writes files: let it write a file of our own and take
-  ## back its bytes unchanged.
-  file = tempname ();
-  cleanup = onCleanup (@() remove_file (file));
-  errmsg = ledger_emit ("ledgerencode", tree, file, opts.pretty, opts.preserve);
-  if (! isempty (errmsg))
-    error ("ledgerkit:io", "ledgerencode: %s", errmsg);
-  endif
-  [fid, msg] = fopen (file, "r");
-  if (fid < 0)
-    error ("ledgerkit:io",
-           "ledgerencode: unable to read back the file '%s' (%s).", file, msg);
-  endif
-  text = fread (fid, Inf, "*char").';
-  fclose (fid);
-
-endfunction
-
-## Quietly: the writer may have refused the tree before making the file.
-function remove_file (file)
-  [~, ~] = unlink (file);
 endfunction
 
 %!test
@@ -144,4 +142,4 @@ endfunction
 %!error <ledgerencode: the option 'Pretty' needs a value> ledgerencode ({}, "PRETTY")
 %!error <ledgerencode: the value of 'Preserve' must be true or false> ledgerencode ({}, "Preserve", "no")
 %!error <^ledgerencode: > ledgerencode (struct ("keys", {{"a"}}, "values", 1))
-%!error <^ledgerencode: .*more than one row> ledgerencode (["ab"; "cd"])
+%!error <^ledgerencode: a 2x2 char array is not one row of text \(at the top of the tree\)\.$> ledgerencode (["ab"; "cd"])

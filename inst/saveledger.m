@@ -25,26 +25,49 @@
 ## feed at the end.  Text is written as its bytes, taken as UTF-8.
 ##
 ## The options are name/value pairs after @var{file}, their names in any
-## case, each value anything with a logical value; both are false by
+## case, each value anything with a logical value; all are false by
 ## default.
 ##
 ## @table @asis
 ## @item @qcode{"Pretty"}
 ## Put each member on a line of its own, indented by four spaces per level.
+## MATLAB's name @qcode{"PrettyPrint"} is taken as well.
 ##
 ## @item @qcode{"Preserve"}
 ## Write @code{NaN}, @code{Infinity} and @code{-Infinity} as these words,
 ## which @code{loadledger} reads back with its option @qcode{"InfNaN"},
-## instead of @code{null}.
+## instead of @code{null}.  MATLAB's @qcode{"ConvertInfAndNaN"} says the
+## opposite: @code{false} there is @code{true} here.
+##
+## @item @qcode{"Lines"}
+## JSON Lines: @var{tree} is a cell array, and each element is written as
+## one compact document on a line of its own, in column order, each line
+## ending in a line feed.  It cannot be used with @qcode{"Pretty"}.
 ## @end table
 ##
+## The file is replaced as a whole: the text goes to a new file in the same
+## folder, named after @var{file} with @qcode{".saveledger-"} and six
+## characters appended, which is flushed to disk and then renamed over
+## @var{file}.  So @var{file} holds, at every moment, its old content or the
+## whole new text, whatever happens to the process.  A symbolic link is
+## followed: the file it points to is replaced and the link stays.  An
+## existing file keeps its permissions (and its owner, where the process
+## may give it); a new one gets them from the umask.  A file that is not a
+## regular file (a device, a pipe), an existing file whose folder takes no
+## new file (no write permission there) and one whose owner cannot be kept
+## are written in place instead, which is not atomic.  The new file of a
+## process that is killed may be left behind; no other way leaves it.
+##
 ## A file that cannot be written raises an error with the identifier
-## @qcode{"ledgerkit:io"}, for example
-## @code{saveledger: unable to open the file 'out/conf.json' for writing.}.
-## With an output @var{errmsg} that message is returned instead, and it is
-## empty on success.  A tree that cannot be written as JSON, and a wrong
-## call, raise an error whether or not @var{errmsg} is asked for, and then
-## the file is left as it was.
+## @qcode{"ledgerkit:io"} that gives the system's reason, for example
+## @code{saveledger: unable to open the file 'out/conf.json' for writing
+## (No such file or directory).}.  With an output @var{errmsg} that message
+## is returned instead, and it is empty on success.  A tree that cannot be
+## written as JSON exactly as it stands raises an error with the identifier
+## @qcode{"ledgerkit:tree"} that says what is wrong and where (a JSON
+## Pointer such as @code{/servers/2/port}); that error, and a wrong call,
+## are raised whether or not @var{errmsg} is asked for, and then no file is
+## touched.
 ##
 ## Example:
 ##
@@ -54,7 +77,8 @@
 ## conf.values@{1@} = "new name";
 ## saveledger (conf, "conf.json", "Pretty", true);
 ## err = saveledger (conf, "/read-only/conf.json");
-##   @result{} err = saveledger: unable to open the file '/read-only/conf.json' for writing.
+##   @result{} err = saveledger: unable to open the file '/read-only/conf.json' for writing (Permission denied).
+## saveledger (@{struct([]); @{1@}@}, "log.jsonl", "Lines", true);
 ## @end group
 ## @end example
 ##
@@ -66,13 +90,23 @@ function errmsg = saveledger (tree, file, varargin)
   if (nargin < 2)
     print_usage ();
   endif
-  check_row ("saveledger", "FILE", file);
-  opts = ledger_options ("saveledger", {"Pretty", "Preserve"}, varargin);
-
-  ## The writer takes the name as it is; "~/x.json" means the home folder
-  ## here as it does to fopen and loadledger.
-  errmsg = ledger_emit ("saveledger", tree, tilde_expand (file), opts.pretty,
-                        opts.preserve);
+  if (! (ischar (file) && rows (file) <= 1 && ndims (file) == 2))
+    check_row ("saveledger", "FILE", file);
+  endif
+  ## "~/x.json" means the home folder here as it does to fopen and loadledger.
+  if (strncmp (file, "~", 1))
+    file = tilde_expand (file);
+  endif
+  if (isempty (varargin))
+    pretty = preserve = lines = false;
+  else
+    [pretty, preserve, lines] = write_options ("saveledger", varargin);
+  endif
+  try
+    errmsg = __ledgersave__ (tree, file, pretty, preserve, lines);
+  catch err
+    emit_failure ("saveledger", err);
+  end_try_catch
   if (! isempty (errmsg))
     errmsg = ["saveledger: " errmsg];
     if (nargout < 1)
@@ -154,7 +188,7 @@ endfunction
 %!test
 %! ## A file that cannot be written: an error, or the message with an output.
 %! f = fullfile (tempname (), "no", "such", "dir.json");
-%! msg = ["saveledger: unable to open the file '" f "' for writing."];
+%! msg = ["saveledger: unable to open the file '" f "' for writing (No such file or directory)."];
 %! try
 %!   saveledger ({}, f);
 %!   error ("no error was raised");
@@ -220,7 +254,7 @@ endfunction
 %! end_unwind_protect
 
 %!error <saveledger: an object needs the fields 'keys' and 'values'> saveledger (struct ("key", 1), tempname ())
-%!error <^saveledger: .*fewer values than keys> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
+%!error <^saveledger: an object has fewer values than keys> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
 %!error <^saveledger: > saveledger ({1+2i}, tempname ())
 %!error <Invalid call to saveledger> saveledger ()
 %!error <Invalid call to saveledger> saveledger ({})
