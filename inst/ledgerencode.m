@@ -120,7 +120,7 @@ endfunction
 %! assert (ledgerdecode (ledgerencode (t, "Preserve", true), "InfNaN", true), t);
 
 %!test
-%! ## No temporary file is left behind, also when the tree is refused.
+%! ## The text never touches a file, also when the tree is refused.
 %! old = getenv ("TMPDIR");
 %! d = tempname ();
 %! mkdir (d);
@@ -137,6 +137,59 @@ endfunction
 %!   rmdir (d, "s");
 %! end_unwind_protect
 
+%!test
+%! ## JSON Lines: each element of the cell, in column order, one compact
+%! ## document on its own line, each line ending in a line feed.
+%! o = struct ("keys", {{"a"; "b"}}, "values", {{{1; "x\ny"}; struct([])}});
+%! cases = {
+%!   {1, "a"; o, {}},              ['1.0\n{"a":[1.0,"x\\ny"],"b":null}\n"a"\n[]\n']
+%!   {struct([]), NaN, [1 2]},     'null\nnull\n[1.0,2.0]\n'
+%!   {{{}}},                       '[[]]\n'
+%!   {""},                         '""\n'
+%!   cell(0, 1),                   ''
+%!   cell(3, 0),                   ''
+%! };
+%! for i = 1:rows (cases)
+%!   text = ledgerencode (cases{i,1}, "Lines", true);
+%!   assert (text, sprintf (cases{i,2}));
+%!   ## the same as a loop over the elements
+%!   each = cellfun (@(e) [ledgerencode(e) "\n"], cases{i,1}(:), "uniformoutput", false);
+%!   assert (text, [sprintf(""), each{:}]);
+%! endfor
+%! assert (ledgerencode ({NaN; -Inf}, "Lines", true, "Preserve", true),
+%!         sprintf ("NaN\n-Infinity\n"));
+%! assert (ledgerencode ({NaN}, "lines", 1, "ConvertInfAndNaN", false), sprintf ("NaN\n"));
+%! assert (ledgerencode ({1}, "Lines", false), "[1.0]");
+
+%!test
+%! ## A fault names the line and the place in its document.
+%! o = struct ("keys", {{"a"}}, "values", {{@sin}});
+%! cases = {
+%!   {o},            "(at /a in line 1)."
+%!   {1; 2; {1, o}}, "(at /1/a in line 3)."
+%!   {1, @sin, 3},   "(at the top of line 2)."
+%! };
+%! for i = 1:rows (cases)
+%!   try
+%!     ledgerencode (cases{i,1}, "Lines", true);
+%!     error ("no error");
+%!   catch err
+%!     assert (err.identifier, "ledgerkit:tree");
+%!     assert (err.message, ["ledgerencode: a 1x1 function_handle cannot be written as JSON " cases{i,2}]);
+%!   end_try_catch
+%! endfor
+
+%!test
+%! ## MATLAB's option names.
+%! assert (ledgerencode ({1}, "PrettyPrint", true), "[\n    1.0\n]");
+%! assert (ledgerencode ({Inf}, "ConvertInfAndNaN", false), "[Infinity]");
+%! assert (ledgerencode ({Inf}, "ConvertInfAndNaN", true), "[null]");
+%! assert (ledgerencode ({Inf}, "ConvertInfAndNaN", sparse (false)), "[Infinity]");
+%! assert (ledgerencode ({Inf}, "ConvertInfAndNaN", false, "Preserve", false), "[null]");
+
+%!error <ledgerencode: with JSON Lines the tree must be a cell array of documents, not a 1x1 struct\.> ledgerencode (struct ("keys", {{}}, "values", {{}}), "Lines", true)
+%!error <ledgerencode: the options 'Pretty' and 'Lines' cannot be used together> ledgerencode ({}, "Lines", true, "Pretty", true)
+%!error <ledgerencode: the options 'Pretty' and 'Lines' cannot be used together> ledgerencode ({}, "PrettyPrint", 1, "lines", 1)
 %!error <Invalid call to ledgerencode> ledgerencode ()
 %!error <ledgerencode: unknown option 'InfNaN'> ledgerencode ({}, "InfNaN", true)
 %!error <ledgerencode: the option 'Pretty' needs a value> ledgerencode ({}, "PRETTY")

@@ -1282,7 +1282,7 @@ F__ledgertext__ (const octave_value_list& args, int)
   render (w, args(0), lines);
 
   const std::size_t n = w.output.size ();
-  charNDArray text (n == 0 ? dim_vector (0, 0) : dim_vector (1, n));
+  charNDArray text (dim_vector (1, n));
   if (n > 0)
     std::memcpy (text.fortran_vec (), w.output.data (), n);
   return octave_value_list (octave_value (text, '\''));
