@@ -1207,10 +1207,9 @@ render (json_writer& w, const octave_value& tree, bool lines)
     }
   catch (const std::bad_alloc&)
     {
-      const std::size_t mb = w.output.size () >> 20;
       w.output.clear ();
       error_with_id ("Octave:bad-alloc", "%s: out of memory for the JSON "
-                     "text (%zu MB made when it ran out).", w.who, mb);
+                     "text of the tree.", w.who);
     }
 }
 

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Writing under faults no call can catch, each in a child interpreter:
+# Writing under faults that no call can make or catch, each in a child
+# interpreter:
 #   - a file-size limit cuts the new text short: the file keeps its old text;
+#   - a memory limit: the failure says so, and no file is touched;
+#   - the writer module is missing: the failure says so;
 #   - Ctrl-C (SIGINT) while a large value is written: the call stops within a
 #     second, no file is touched and the interpreter goes on working;
 #   - SIGKILL at 20 random moments of saveledger writing a large tree: the
@@ -35,6 +38,36 @@ case "$msg" in
 esac
 [ "$(cat "$f")" = "old content" ] || fail "file-size limit: the old text was changed"
 [ "$(leftovers "$tmp")" = 0 ] || fail "file-size limit: a new file was left"
+
+## A memory limit the text cannot fit in (its room is asked for first).
+printf 'old content' >"$f"
+msg=$( (ulimit -v 4000000; "$OCTAVE" $opts --eval "$setup
+         try
+           saveledger (sparse (1e5, 1e5), '$f');
+         catch err
+           printf ('%s: %s\n', err.identifier, err.message);
+         end_try_catch") 2>&1)
+case "$msg" in
+  *"Octave:bad-alloc: saveledger: out of memory for the JSON text of the tree."*) ;;
+  *) fail "memory limit: $msg" ;;
+esac
+[ "$(cat "$f")" = "old content" ] || fail "memory limit: the old text was changed"
+
+## The functions without their module.
+msg=$("$OCTAVE" $opts --eval "addpath ('$top/inst');
+         for f = {@() ledgerencode(1), @() saveledger (1, '$f')}
+           try
+             f{1} ();
+           catch err
+             printf ('%s: %s\n', err.identifier, err.message);
+           end_try_catch
+         endfor" 2>&1)
+for who in ledgerencode saveledger; do
+  case "$msg" in
+    *"Octave:undefined-function: $who: the writer module __ledgeremit__.oct is missing or out of date: build it with make, or install ledgerkit again"*) ;;
+    *) fail "no module: $msg" ;;
+  esac
+done
 
 ## Ctrl-C: each call writes a value that takes tens of seconds.
 fifo=$tmp/commands
