@@ -49,15 +49,16 @@
 
 function text = ledgerencode (tree, varargin)
 
-  if (nargin == 1)
-    pretty = preserve = lines = false;
-  elseif (nargin > 1)
-    [pretty, preserve, lines] = write_options ("ledgerencode", varargin);
-  else
-    print_usage ();
-  endif
   try
-    text = __ledgertext__ (tree, pretty, preserve, lines);
+    if (nargin == 1)
+      ## Straight to the module; the options as numbers, which cost no call.
+      text = __ledgertext__ (tree, 0, 0, 0);
+    elseif (nargin == 0)
+      print_usage ();
+    else
+      [pretty, preserve, lines] = write_options ("ledgerencode", varargin);
+      text = __ledgertext__ (tree, pretty, preserve, lines);
+    endif
   catch err
     emit_failure ("ledgerencode", err);
   end_try_catch

@@ -97,13 +97,14 @@ function errmsg = saveledger (tree, file, varargin)
   if (strncmp (file, "~", 1))
     file = tilde_expand (file);
   endif
-  if (isempty (varargin))
-    pretty = preserve = lines = false;
-  else
-    [pretty, preserve, lines] = write_options ("saveledger", varargin);
-  endif
   try
-    errmsg = __ledgersave__ (tree, file, pretty, preserve, lines);
+    if (isempty (varargin))
+      ## The options as numbers, which cost no call.
+      errmsg = __ledgersave__ (tree, file, 0, 0, 0);
+    else
+      [pretty, preserve, lines] = write_options ("saveledger", varargin);
+      errmsg = __ledgersave__ (tree, file, pretty, preserve, lines);
+    endif
   catch err
     emit_failure ("saveledger", err);
   end_try_catch

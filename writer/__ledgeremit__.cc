@@ -243,10 +243,15 @@ public:
     bool is_object;
   };
   std::vector<frame> stack;
+  // The last set of field names met, and the places of keys and values in
+  // it (-1: none).
+  octave_scalar_map known;
+  octave_idx_type known_keys;
+  octave_idx_type known_values;
 
   json_writer (bool pretty_arg, bool preserve_arg, const char *who_arg)
     : output (), pretty (pretty_arg), preserve (preserve_arg), who (who_arg),
-      line (0), stack ()
+      line (0), stack (), known (), known_keys (-1), known_values (-1)
   { }
 
   // ---------------------------------------------------------------- faults
@@ -431,49 +436,67 @@ public:
 
   void structure (const octave_value& v, int depth)
   {
-    octave_value keys_field, values_field;
+    // The fields keys and values: of a scalar structure read in place where
+    // the interpreter hands out its map, else of a copy of the first element.
+    const octave_value *keys_field = nullptr;
+    const octave_value *values_field = nullptr;
+    const octave_scalar_map *in_place = nullptr;
+    octave_scalar_map first;
     if (v.numel () == 1)
       {
-        // A scalar structure is read in place, not as a structure array.
-        const octave_scalar_map m = v.scalar_map_value ();
-        if (m.nfields () == 0)
+        if (! v.get_rep ().fast_elem_insert_self (&in_place, btyp_struct))
           {
-            output += "null";
-            return;
+            first = v.scalar_map_value ();
+            in_place = &first;
           }
-        keys_field = m.getfield ("keys");
-        values_field = m.getfield ("values");
       }
     else
       {
         const octave_map m = v.map_value ();
-        if (m.nfields () == 0)
-          {
-            output += "null";
-            return;
-          }
-        if (m.numel () == 0)
+        if (m.nfields () > 0 && m.numel () == 0)
           fail (no_elements (), here ());
-        const Cell k = m.getfield ("keys");
-        const Cell x = m.getfield ("values");
-        if (k.numel () > 0)
-          keys_field = k(0);
-        if (x.numel () > 0)
-          values_field = x(0);
+        if (m.nfields () > 0)
+          first = m.checkelem (0);
+        in_place = &first;
       }
-    if (keys_field.is_undefined () || values_field.is_undefined ())
+    const octave_scalar_map& m = *in_place;
+    if (m.nfields () == 0)
+      {
+        output += "null";
+        return;
+      }
+    // The reader gives all its objects one set of field names: their places
+    // are looked up once.  Holding that set keeps it, and so its identity.
+    if (m.begin () != known.begin ())
+      {
+        known = m;
+        known_keys = field_index (m, "keys");
+        known_values = field_index (m, "values");
+      }
+    if (known_keys >= 0)
+      keys_field = &m.contents (known_keys);
+    if (known_values >= 0)
+      values_field = &m.contents (known_values);
+    if (! keys_field || ! values_field)
       fail (no_fields (), here ());
-    if (! keys_field.iscell ())
-      fail (not_a_cell ("keys", keys_field), here ());
-    if (! values_field.iscell ())
-      fail (not_a_cell ("values", values_field), here ());
-    // The cells stay alive in the tree after these handles are gone.
-    const Cell& keys = cell_ref (keys_field);
-    const Cell& values = cell_ref (values_field);
+    if (! keys_field->iscell ())
+      fail (not_a_cell ("keys", *keys_field), here ());
+    if (! values_field->iscell ())
+      fail (not_a_cell ("values", *values_field), here ());
+    // The cells stay alive in the tree after the copy of a map is gone.
+    const Cell& keys = cell_ref (*keys_field);
+    const Cell& values = cell_ref (*values_field);
     const octave_idx_type n = keys.numel ();
     if (values.numel () != n)
       fail (unpaired (n, values.numel ()), here ());
     open (keys.data (), values.data (), n, depth, true);
+  }
+
+  static octave_idx_type field_index (const octave_scalar_map& m,
+                                      const char *name)
+  {
+    const auto p = m.seek (name);
+    return p == m.end () ? -1 : m.index (p);
   }
 
   void array (const Cell& items, int depth)
