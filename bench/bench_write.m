@@ -41,9 +41,9 @@ function bench_write (datadir, work, runs)
     text = fileread (path);
     tree = __ledgerscan__ (text, false, false, false);
     value = jsondecode (text);
-    [a, b] = best (runs, @() timed (@() ledgerencode (tree)),
-                         @() timed (@() jsonencode (value)));
-    [~, c] = best (runs, [], @() timed (@() __ledgeremit__ (tree, file, false, false)));
+    [a, b, c] = best (runs, @() timed (@() ledgerencode (tree)),
+                            @() timed (@() jsonencode (value)),
+                            @() timed (@() __ledgeremit__ (tree, file, false, false)));
     res.docs(end+1) = struct ("name", name{1},
                               "bi", show ([name{1} " (ms)"], "jsonencode",
                                           a * 1e3, b * 1e3),
@@ -66,7 +66,7 @@ function bench_write (datadir, work, runs)
   res.lines_array = show (sprintf ("JSON Lines, %d records of %d bytes (ms)", n,
                                    round (numel (text) / n)),
                           "one array", a * 1e3, b * 1e3);
-  [~, c] = best (min (runs, 3), [], @() timed (@() encode_loop (value)));
+  c = best (min (runs, 3), @() timed (@() encode_loop (value)));
   res.lines_loop = show ("", "jsonencode loop", a * 1e3, c * 1e3);
 
   printf ("\ntargets of writing (ratios of best times, this run):\n");
@@ -86,17 +86,14 @@ function bench_write (datadir, work, runs)
 
 endfunction
 
-## The best time per run of OURS and OTHER (functions that return a time),
-## taking turns; an empty one is not run.
-function [a, b] = best (runs, ours, other)
-  a = b = Inf;
+## The best time per run of each function (each returns a time), taking
+## turns.
+function varargout = best (runs, varargin)
+  varargout = num2cell (inf (1, numel (varargin)));
   for i = 1:runs
-    if (! isempty (ours))
-      a = min (a, ours ());
-    endif
-    if (! isempty (other))
-      b = min (b, other ());
-    endif
+    for k = 1:numel (varargin)
+      varargout{k} = min (varargout{k}, varargin{k} ());
+    endfor
   endfor
 endfunction
 

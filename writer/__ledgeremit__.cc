@@ -371,6 +371,14 @@ public:
           }
         const octave_idx_type i = top.next++;
         const frame& f = top;
+        // The values of a tree lie all over memory: ask for the next
+        // member's while this one is written.
+        if (i + 1 < f.count)
+          {
+            __builtin_prefetch (&f.items[i + 1].get_rep ());
+            if (f.is_object)
+              __builtin_prefetch (&f.keys[i + 1].get_rep ());
+          }
         member (i, f.depth);
         if (f.is_object)
           {
@@ -392,13 +400,12 @@ public:
                      "a cell array of documents, not %s.", who,
                      describe (tree).c_str ());
     const Cell& docs = cell_ref (tree);
-    const octave_idx_type n = docs.numel ();
-    for (octave_idx_type i = 0; i < n; i++)
+    each (docs.numel (), [&] (octave_idx_type i)
       {
         line = i + 1;
         value (docs.xelem (i), 0);
         output += '\n';
-      }
+      });
   }
 
   // The cell that V, a cell array, holds, without a copy.
@@ -442,13 +449,12 @@ public:
     const octave_value *values_field = nullptr;
     const octave_scalar_map *in_place = nullptr;
     octave_scalar_map first;
-    if (v.numel () == 1)
+    if (v.get_rep ().fast_elem_insert_self (&in_place, btyp_struct))
+      ;
+    else if (v.numel () == 1)
       {
-        if (! v.get_rep ().fast_elem_insert_self (&in_place, btyp_struct))
-          {
-            first = v.scalar_map_value ();
-            in_place = &first;
-          }
+        first = v.scalar_map_value ();
+        in_place = &first;
       }
     else
       {
