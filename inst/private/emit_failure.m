@@ -26,5 +26,6 @@ function emit_failure (caller, err)
   else
     rethrow (err);
   endif
-  error (struct ("message", msg, "identifier", err.identifier));
+  error (struct ("message", msg, "identifier", err.identifier,
+                 "stack", err.stack));
 endfunction
