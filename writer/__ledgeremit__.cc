@@ -304,6 +304,12 @@ public:
            + ")";
   }
 
+  static std::string not_documents (const octave_value& v)
+  {
+    return "with JSON Lines the tree must be a cell array of documents, not "
+           + describe (v);
+  }
+
   // "a 1x2 double", "a 2x3 char array", "a 1x1 function_handle".
   static std::string describe (const octave_value& v)
   {
@@ -343,7 +349,8 @@ public:
     return place (stack.size (), "/" + std::to_string (i));
   }
 
-  // Key I (from 0) of the object open on top of the stack.
+  // The key being written of the object open on top of the stack, counted
+  // from 1.
   std::string key_place () const
   {
     const frame& f = stack.back ();
@@ -396,9 +403,8 @@ public:
   void documents (const octave_value& tree)
   {
     if (! tree.iscell ())
-      error_with_id ("ledgerkit:tree", "%s: with JSON Lines the tree must be "
-                     "a cell array of documents, not %s.", who,
-                     describe (tree).c_str ());
+      error_with_id ("ledgerkit:tree", "%s: %s.", who,
+                     not_documents (tree).c_str ());
     const Cell& docs = cell_ref (tree);
     each (docs.numel (), [&] (octave_idx_type i)
       {
