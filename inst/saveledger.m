@@ -55,8 +55,10 @@
 ## may give it); a new one gets them from the umask.  A file that is not a
 ## regular file (a device, a pipe), an existing file whose folder takes no
 ## new file (no write permission there) and one whose owner cannot be kept
-## are written in place instead, which is not atomic.  The new file of a
-## process that is killed may be left behind; no other way leaves it.
+## are written in place instead, which is not atomic.  Other hard links to
+## the file keep the old text, and extended attributes are not carried
+## over.  The new file of a process that is killed may be left behind; no
+## other way leaves it.
 ##
 ## A file that cannot be written raises an error with the identifier
 ## @qcode{"ledgerkit:io"} that gives the system's reason, for example
@@ -139,7 +141,9 @@ endfunction
 %!   saveledger (t, f, "Preserve", true);
 %!   assert (read_bytes (f),
 %!           '{"id":18446744073709551615,"n":[1.0,0.1,NaN],"e":null,"o":{},"s":"a\"b"}');
+%!   assert (read_bytes (f), ledgerencode (t, "Preserve", true));
 %!   saveledger (t, f, "Pretty", true);
+%!   assert (read_bytes (f), ledgerencode (t, "Pretty", true));
 %!   assert (read_bytes (f),
 %!           sprintf (['{\n    "id": 18446744073709551615,\n    "n": [\n' ...
 %!                     '        1.0,\n        0.1,\n        null\n    ],\n' ...
@@ -322,8 +326,10 @@ endfunction
 %! d = tempname ();
 %! mkdir (d);
 %! unwind_protect
+%!   symlink (tempdir (), fullfile (d, "folder-link"));
 %!   cases = {
 %!     d,                           "open", "Is a directory"
+%!     fullfile(d, "folder-link"),  "open", "Is a directory"
 %!     fullfile(d, "no", "x.json"), "open", "No such file or directory"
 %!     "",                          "open", "No such file or directory"
 %!     [d "/x" char(0) "y"],        "open", "a file name cannot hold a zero byte"
@@ -333,7 +339,8 @@ endfunction
 %!     assert (msg, sprintf ("saveledger: unable to open the file '%s' for writing (%s).",
 %!                           cases{i,1}, cases{i,3}));
 %!   endfor
-%!   assert ({dir(d).name}, {".", ".."});
+%!   assert ({dir(d).name}, {".", "..", "folder-link"});
+%!   assert (isempty (glob (fullfile (tempdir (), "*.saveledger-*"))));
 %! unwind_protect_cleanup
 %!   confirm_recursive_rmdir (false, "local");
 %!   rmdir (d, "s");
