@@ -1102,9 +1102,9 @@ public:
     return true;
   }
 
-  // The file that NAME stands for after following symbolic links; ST is
-  // its status and EXISTS says whether there is one.  False with errno set
-  // when the name cannot be followed.
+  // Turns the name TARGET into the file it stands for after symbolic
+  // links; ST is its status and EXISTS says whether there is one.  False
+  // with errno set when the name cannot be followed.
   static bool follow (std::string& target, struct stat& st, bool& exists)
   {
     for (int hops = 0; hops < 40; hops++)
