@@ -329,7 +329,9 @@ namespace
           }
         case 11:
           {
-            // A row of keys, a longer value cell: extra values unwritten.
+            // A row of keys, a longer value cell: refused, as the extra
+            // values have no key to be written under.
+            info.odd = true;
             octave_scalar_map m;
             Cell more (dim_vector (1, n + 1));
             for (unsigned i = 0; i < n; i++)
@@ -524,7 +526,7 @@ namespace
   {
     try
       {
-        json_writer w (pretty, preserve);
+        json_writer w (pretty, preserve, "__ledgeremit__");
         w.value (v, 0);
         text.assign (w.output.size () ? w.output.data () : "",
                      w.output.size ());

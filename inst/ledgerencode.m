@@ -8,15 +8,23 @@
 ## @deftypefnx {} {@var{text} =} ledgerencode (@var{tree}, @var{name}, @var{value}, @dots{})
 ## Return the JSON text of the tree @var{tree} as a character row.
 ##
-## This is @code{saveledger} without a file: the text is exactly what
-## @code{saveledger} would write, with the same tree form and the same
-## options (@qcode{"Pretty"} for four-space indentation, @qcode{"Preserve"}
-## for @code{NaN}, @code{Infinity} and @code{-Infinity} as words instead of
-## @code{null}; names in any case, values anything with a logical value).
-## Text in the tree is written as its bytes, taken as UTF-8, and
+## This is @code{saveledger} without a file: the text is made in memory and
+## is exactly what @code{saveledger} would write, with the same tree form
+## and the same options (@qcode{"Pretty"} or @qcode{"PrettyPrint"} for
+## four-space indentation, @qcode{"Preserve"} for @code{NaN},
+## @code{Infinity} and @code{-Infinity} as words instead of @code{null} or
+## @qcode{"ConvertInfAndNaN"} for the opposite, @qcode{"Lines"} for JSON
+## Lines; names in any case, values anything with a logical value).  Text
+## in the tree is written as its bytes, taken as UTF-8, and
 ## @code{ledgerdecode} reads @var{text} back to an equal tree.
 ##
-## A tree that cannot be written as JSON raises an error.
+## With @qcode{"Lines"}, @var{tree} is a cell array and each element is one
+## compact document on a line of its own, each line ending in a line feed;
+## an empty cell gives empty text.
+##
+## A tree that cannot be written as JSON exactly as it stands raises an
+## error with the identifier @qcode{"ledgerkit:tree"} that says what is
+## wrong and where (a JSON Pointer such as @code{/servers/2/port}).
 ##
 ## Examples:
 ##
@@ -30,6 +38,9 @@
 ##   @result{} @{
 ##       "a": []
 ##   @}
+## ledgerencode (@{1; "a"@}, "Lines", true)
+##   @result{} 1.0
+##      "a"
 ## @end group
 ## @end example
 ##
@@ -38,32 +49,20 @@
 
 function text = ledgerencode (tree, varargin)
 
-  if (nargin < 1)
-    print_usage ();
-  endif
-  opts = ledger_options ("ledgerencode", {"Pretty", "Preserve"}, varargin);
+  try
+    if (nargin == 1)
+      ## Straight to the module; the options as numbers, which cost no call.
+      text = __ledgertext__ (tree, 0, 0, 0);
+    elseif (nargin == 0)
+      print_usage ();
+    else
+      [pretty, preserve, lines] = write_options ("ledgerencode", varargin);
+      text = __ledgertext__ (tree, pretty, preserve, lines);
+    endif
+  catch err
+    emit_failure ("ledgerencode", err);
+  end_try_catch
 
-  ## The writer only writes files: let it write a file of our own and take
-  ## back its bytes unchanged.
-  file = tempname ();
-  cleanup = onCleanup (@() remove_file (file));
-  errmsg = ledger_emit ("ledgerencode", tree, file, opts.pretty, opts.preserve);
-  if (! isempty (errmsg))
-    error ("ledgerkit:io", "ledgerencode: %s", errmsg);
-  endif
-  [fid, msg] = fopen (file, "r");
-  if (fid < 0)
-    error ("ledgerkit:io",
-           "ledgerencode: unable to read back the file '%s' (%s).", file, msg);
-  endif
-  text = fread (fid, Inf, "*char").';
-  fclose (fid);
-
-endfunction
-
-## Quietly: the writer may have refused the tree before making the file.
-function remove_file (file)
-  [~, ~] = unlink (file);
 endfunction
 
 %!test
@@ -122,7 +121,7 @@ endfunction
 %! assert (ledgerdecode (ledgerencode (t, "Preserve", true), "InfNaN", true), t);
 
 %!test
-%! ## No temporary file is left behind, also when the tree is refused.
+%! ## The text never touches a file, also when the tree is refused.
 %! old = getenv ("TMPDIR");
 %! d = tempname ();
 %! mkdir (d);
@@ -139,9 +138,62 @@ endfunction
 %!   rmdir (d, "s");
 %! end_unwind_protect
 
+%!test
+%! ## JSON Lines: each element of the cell, in column order, one compact
+%! ## document on its own line, each line ending in a line feed.
+%! o = struct ("keys", {{"a"; "b"}}, "values", {{{1; "x\ny"}; struct([])}});
+%! cases = {
+%!   {1, "a"; o, {}},              ['1.0\n{"a":[1.0,"x\\ny"],"b":null}\n"a"\n[]\n']
+%!   {struct([]), NaN, [1 2]},     'null\nnull\n[1.0,2.0]\n'
+%!   {{{}}},                       '[[]]\n'
+%!   {""},                         '""\n'
+%!   cell(0, 1),                   ''
+%!   cell(3, 0),                   ''
+%! };
+%! for i = 1:rows (cases)
+%!   text = ledgerencode (cases{i,1}, "Lines", true);
+%!   assert (text, sprintf (cases{i,2}));
+%!   ## the same as a loop over the elements
+%!   each = cellfun (@(e) [ledgerencode(e) "\n"], cases{i,1}(:), "uniformoutput", false);
+%!   assert (text, [sprintf(""), each{:}]);
+%! endfor
+%! assert (ledgerencode ({NaN; -Inf}, "Lines", true, "Preserve", true),
+%!         sprintf ("NaN\n-Infinity\n"));
+%! assert (ledgerencode ({NaN}, "lines", 1, "ConvertInfAndNaN", false), sprintf ("NaN\n"));
+%! assert (ledgerencode ({1}, "Lines", false), "[1.0]");
+
+%!test
+%! ## A fault names the line and the place in its document.
+%! o = struct ("keys", {{"a"}}, "values", {{@sin}});
+%! cases = {
+%!   {o},            "(at /a in line 1)."
+%!   {1; 2; {1, o}}, "(at /1/a in line 3)."
+%!   {1, @sin, 3},   "(at the top of line 2)."
+%! };
+%! for i = 1:rows (cases)
+%!   try
+%!     ledgerencode (cases{i,1}, "Lines", true);
+%!     error ("no error");
+%!   catch err
+%!     assert (err.identifier, "ledgerkit:tree");
+%!     assert (err.message, ["ledgerencode: a 1x1 function_handle cannot be written as JSON " cases{i,2}]);
+%!   end_try_catch
+%! endfor
+
+%!test
+%! ## MATLAB's option names.
+%! assert (ledgerencode ({1}, "PrettyPrint", true), "[\n    1.0\n]");
+%! assert (ledgerencode ({Inf}, "ConvertInfAndNaN", false), "[Infinity]");
+%! assert (ledgerencode ({Inf}, "ConvertInfAndNaN", true), "[null]");
+%! assert (ledgerencode ({Inf}, "ConvertInfAndNaN", sparse (false)), "[Infinity]");
+%! assert (ledgerencode ({Inf}, "ConvertInfAndNaN", false, "Preserve", false), "[null]");
+
+%!error <ledgerencode: with JSON Lines the tree must be a cell array of documents, not a 1x1 struct\.> ledgerencode (struct ("keys", {{}}, "values", {{}}), "Lines", true)
+%!error <ledgerencode: the options 'Pretty' and 'Lines' cannot be used together> ledgerencode ({}, "Lines", true, "Pretty", true)
+%!error <ledgerencode: the options 'Pretty' and 'Lines' cannot be used together> ledgerencode ({}, "PrettyPrint", 1, "lines", 1)
 %!error <Invalid call to ledgerencode> ledgerencode ()
 %!error <ledgerencode: unknown option 'InfNaN'> ledgerencode ({}, "InfNaN", true)
 %!error <ledgerencode: the option 'Pretty' needs a value> ledgerencode ({}, "PRETTY")
 %!error <ledgerencode: the value of 'Preserve' must be true or false> ledgerencode ({}, "Preserve", "no")
 %!error <^ledgerencode: > ledgerencode (struct ("keys", {{"a"}}, "values", 1))
-%!error <^ledgerencode: .*more than one row> ledgerencode (["ab"; "cd"])
+%!error <^ledgerencode: a 2x2 char array is not one row of text \(at the top of the tree\)\.$> ledgerencode (["ab"; "cd"])

@@ -25,26 +25,51 @@
 ## feed at the end.  Text is written as its bytes, taken as UTF-8.
 ##
 ## The options are name/value pairs after @var{file}, their names in any
-## case, each value anything with a logical value; both are false by
+## case, each value anything with a logical value; all are false by
 ## default.
 ##
 ## @table @asis
 ## @item @qcode{"Pretty"}
 ## Put each member on a line of its own, indented by four spaces per level.
+## MATLAB's name @qcode{"PrettyPrint"} is taken as well.
 ##
 ## @item @qcode{"Preserve"}
 ## Write @code{NaN}, @code{Infinity} and @code{-Infinity} as these words,
 ## which @code{loadledger} reads back with its option @qcode{"InfNaN"},
-## instead of @code{null}.
+## instead of @code{null}.  MATLAB's @qcode{"ConvertInfAndNaN"} says the
+## opposite: @code{false} there is @code{true} here.
+##
+## @item @qcode{"Lines"}
+## JSON Lines: @var{tree} is a cell array, and each element is written as
+## one compact document on a line of its own, in column order, each line
+## ending in a line feed.  It cannot be used with @qcode{"Pretty"}.
 ## @end table
 ##
+## The file is replaced as a whole: the text goes to a new file in the same
+## folder, named after @var{file} with @qcode{".saveledger-"} and six
+## characters appended, which is flushed to disk and then renamed over
+## @var{file}.  So @var{file} holds, at every moment, its old content or the
+## whole new text, whatever happens to the process.  A symbolic link is
+## followed: the file it points to is replaced and the link stays.  An
+## existing file keeps its permissions (and its owner, where the process
+## may give it); a new one gets them from the umask.  A file that is not a
+## regular file (a device, a pipe), an existing file whose folder takes no
+## new file (no write permission there) and one whose owner cannot be kept
+## are written in place instead, which is not atomic.  Other hard links to
+## the file keep the old text, and extended attributes are not carried
+## over.  The new file of a process that is killed may be left behind; no
+## other way leaves it.
+##
 ## A file that cannot be written raises an error with the identifier
-## @qcode{"ledgerkit:io"}, for example
-## @code{saveledger: unable to open the file 'out/conf.json' for writing.}.
-## With an output @var{errmsg} that message is returned instead, and it is
-## empty on success.  A tree that cannot be written as JSON, and a wrong
-## call, raise an error whether or not @var{errmsg} is asked for, and then
-## the file is left as it was.
+## @qcode{"ledgerkit:io"} that gives the system's reason, for example
+## @code{saveledger: unable to open the file 'out/conf.json' for writing
+## (No such file or directory).}.  With an output @var{errmsg} that message
+## is returned instead, and it is empty on success.  A tree that cannot be
+## written as JSON exactly as it stands raises an error with the identifier
+## @qcode{"ledgerkit:tree"} that says what is wrong and where (a JSON
+## Pointer such as @code{/servers/2/port}); that error, and a wrong call,
+## are raised whether or not @var{errmsg} is asked for, and then no file is
+## touched.
 ##
 ## Example:
 ##
@@ -54,7 +79,8 @@
 ## conf.values@{1@} = "new name";
 ## saveledger (conf, "conf.json", "Pretty", true);
 ## err = saveledger (conf, "/read-only/conf.json");
-##   @result{} err = saveledger: unable to open the file '/read-only/conf.json' for writing.
+##   @result{} err = saveledger: unable to open the file '/read-only/conf.json' for writing (Permission denied).
+## saveledger (@{struct([]); @{1@}@}, "log.jsonl", "Lines", true);
 ## @end group
 ## @end example
 ##
@@ -66,13 +92,24 @@ function errmsg = saveledger (tree, file, varargin)
   if (nargin < 2)
     print_usage ();
   endif
-  check_row ("saveledger", "FILE", file);
-  opts = ledger_options ("saveledger", {"Pretty", "Preserve"}, varargin);
-
-  ## The writer takes the name as it is; "~/x.json" means the home folder
-  ## here as it does to fopen and loadledger.
-  errmsg = ledger_emit ("saveledger", tree, tilde_expand (file), opts.pretty,
-                        opts.preserve);
+  if (! (ischar (file) && rows (file) <= 1 && ndims (file) == 2))
+    check_row ("saveledger", "FILE", file);
+  endif
+  ## "~/x.json" means the home folder here as it does to fopen and loadledger.
+  if (strncmp (file, "~", 1))
+    file = tilde_expand (file);
+  endif
+  try
+    if (isempty (varargin))
+      ## The options as numbers, which cost no call.
+      errmsg = __ledgersave__ (tree, file, 0, 0, 0);
+    else
+      [pretty, preserve, lines] = write_options ("saveledger", varargin);
+      errmsg = __ledgersave__ (tree, file, pretty, preserve, lines);
+    endif
+  catch err
+    emit_failure ("saveledger", err);
+  end_try_catch
   if (! isempty (errmsg))
     errmsg = ["saveledger: " errmsg];
     if (nargout < 1)
@@ -104,7 +141,9 @@ endfunction
 %!   saveledger (t, f, "Preserve", true);
 %!   assert (read_bytes (f),
 %!           '{"id":18446744073709551615,"n":[1.0,0.1,NaN],"e":null,"o":{},"s":"a\"b"}');
+%!   assert (read_bytes (f), ledgerencode (t, "Preserve", true));
 %!   saveledger (t, f, "Pretty", true);
+%!   assert (read_bytes (f), ledgerencode (t, "Pretty", true));
 %!   assert (read_bytes (f),
 %!           sprintf (['{\n    "id": 18446744073709551615,\n    "n": [\n' ...
 %!                     '        1.0,\n        0.1,\n        null\n    ],\n' ...
@@ -154,7 +193,7 @@ endfunction
 %!test
 %! ## A file that cannot be written: an error, or the message with an output.
 %! f = fullfile (tempname (), "no", "such", "dir.json");
-%! msg = ["saveledger: unable to open the file '" f "' for writing."];
+%! msg = ["saveledger: unable to open the file '" f "' for writing (No such file or directory)."];
 %! try
 %!   saveledger ({}, f);
 %!   error ("no error was raised");
@@ -190,37 +229,180 @@ endfunction
 
 %!test
 %! ## Wrong calls and trees that cannot be written leave the file alone,
-%! ## with or without an output asked for.
+%! ## byte for byte, with or without an output asked for; a refused tree
+%! ## raises "ledgerkit:tree".
 %! f = tempname ();
 %! unwind_protect
 %!   saveledger ("keep", f);
 %!   bad = {
-%!     {{}, f, "Pretty"}
-%!     {{}, f, "Indent", 4}
-%!     {{}, f, "Pretty", "yes"}
-%!     {struct("keys", 1, "values", {{1}}), f}
+%!     {{}, f, "Pretty"},                                   ""
+%!     {{}, f, "Indent", 4},                                ""
+%!     {{}, f, "Pretty", "yes"},                            ""
+%!     {{}, f, "Pretty", true, "Lines", true},              ""
+%!     {{}, f, "PrettyPrint", true, "Lines", true},         ""
+%!     {struct("keys", 1, "values", {{1}}), f},             "ledgerkit:tree"
+%!     {object("a", @sin), f},                              "ledgerkit:tree"
+%!     {{1, {containers.Map()}}, f},                        "ledgerkit:tree"
+%!     {struct("keys", {{[1 2]}}, "values", {{1}}), f},      "ledgerkit:tree"
+%!     {struct("keys", {{"a"}}, "values", {{1; 2}}), f},     "ledgerkit:tree"
+%!     {{1+2i}, f},                                         "ledgerkit:tree"
+%!     {["ab"; "cd"], f},                                   "ledgerkit:tree"
+%!     {object("a", 1), f, "Lines", true},                  "ledgerkit:tree"
+%!     {{1, @sin}, f, "Lines", true},                       "ledgerkit:tree"
 %!   };
-%!   for i = 1:numel (bad)
+%!   for i = 1:rows (bad)
 %!     for n = 0:1
 %!       try
 %!         if (n == 0)
-%!           saveledger (bad{i}{:});
+%!           saveledger (bad{i,1}{:});
 %!         else
-%!           e = saveledger (bad{i}{:});
+%!           e = saveledger (bad{i,1}{:});
 %!         endif
 %!         error ("no error was raised");
 %!       catch err
 %!         assert (! strcmp (err.message, "no error was raised"));
+%!         assert (strncmp (err.message, "saveledger: ", 12));
+%!         if (! isempty (bad{i,2}))
+%!           assert (err.identifier, bad{i,2});
+%!         endif
 %!       end_try_catch
 %!       assert (read_bytes (f), '"keep"');
 %!     endfor
+%!   endfor
+%!   assert (isempty (glob ([f ".saveledger-*"])));
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## The file is replaced by a new one: a link is followed and stays a
+%! ## link, the permission bits are kept, a new file takes the umask, and
+%! ## no new file is left beside it.
+%! d = tempname ();
+%! mkdir (d);
+%! mkdir (fullfile (d, "sub"));
+%! old_mask = umask (027);
+%! unwind_protect
+%!   f = fullfile (d, "sub", "conf.json");
+%!   saveledger (1, f);
+%!   assert (stat (f).mode, bin2dec ("1000000110100000"));   # 0640
+%!   umask (022);
+%!   chmod = @(file, mode) system (sprintf ("chmod %s '%s'", mode, file));
+%!   chmod (f, "0604");
+%!   inode = stat (f).ino;
+%!   saveledger (2, f);
+%!   assert (stat (f).ino != inode);                          # a new file
+%!   assert (stat (f).mode, bin2dec ("1000000110000100"));   # 0604 kept
+%!   ## a relative link in another folder, a link to that link, and a link
+%!   ## to a file that is not there yet
+%!   links = {fullfile(d, "link.json"), "sub/conf.json", f
+%!            fullfile(d, "link2.json"), fullfile(d, "link.json"), f
+%!            fullfile(d, "dangling.json"), "sub/new.json", fullfile(d, "sub", "new.json")};
+%!   for i = 1:rows (links)
+%!     symlink (links{i,2}, links{i,1});
+%!     saveledger ({i}, links{i,1});
+%!     assert (readlink (links{i,1}), links{i,2});
+%!     assert (read_bytes (links{i,3}), sprintf ("[%d.0]", i));
+%!   endfor
+%!   assert (stat (f).mode, bin2dec ("1000000110000100"));
+%!   assert (sort ({dir(fullfile (d, "sub")).name}),
+%!           {".", "..", "conf.json", "new.json"});
+%!   ## the owner is kept where the process may give it
+%!   if (getuid () == 0)
+%!     system (sprintf ("chown 65534:65534 '%s'", f));
+%!     saveledger (3, f);
+%!     assert ([stat(f).uid, stat(f).gid], [65534, 65534]);
+%!     assert (read_bytes (f), "3.0");
+%!   endif
+%! unwind_protect_cleanup
+%!   umask (old_mask);
+%!   confirm_recursive_rmdir (false, "local");
+%!   rmdir (d, "s");
+%! end_unwind_protect
+
+%!test
+%! ## Faults of the file name, each with the system's reason; nothing is
+%! ## made or changed.
+%! d = tempname ();
+%! mkdir (d);
+%! unwind_protect
+%!   symlink (tempdir (), fullfile (d, "folder-link"));
+%!   cases = {
+%!     d,                           "open", "Is a directory"
+%!     fullfile(d, "folder-link"),  "open", "Is a directory"
+%!     fullfile(d, "no", "x.json"), "open", "No such file or directory"
+%!     "",                          "open", "No such file or directory"
+%!     [d "/x" char(0) "y"],        "open", "a file name cannot hold a zero byte"
+%!   };
+%!   for i = 1:rows (cases)
+%!     msg = saveledger ({}, cases{i,1});
+%!     assert (msg, sprintf ("saveledger: unable to open the file '%s' for writing (%s).",
+%!                           cases{i,1}, cases{i,3}));
+%!   endfor
+%!   assert ({dir(d).name}, {".", "..", "folder-link"});
+%!   assert (isempty (glob (fullfile (tempdir (), "*.saveledger-*"))));
+%! unwind_protect_cleanup
+%!   confirm_recursive_rmdir (false, "local");
+%!   rmdir (d, "s");
+%! end_unwind_protect
+
+%!testif ; exist ("/dev/null", "file")
+%! ## What is not a regular file is written in place, never replaced.
+%! assert (saveledger ({1}, "/dev/null"), "");
+%! assert (S_ISCHR (stat ("/dev/null").mode));
+
+%!test
+%! ## A folder that takes no new file: an existing file there is written in
+%! ## place; a new one cannot be made.
+%! d = tempname ();
+%! mkdir (d);
+%! f = fullfile (d, "conf.json");
+%! saveledger ("old", f);
+%! if (getuid () == 0)
+%!   lock = @(on) system (sprintf ("chattr %si '%s' 2>/dev/null", "-+"(on+1), d));
+%! else
+%!   lock = @(on) system (sprintf ("chmod %s '%s'", {"0755", "0555"}{on+1}, d));
+%! endif
+%! unwind_protect
+%!   if (lock (true) == 0)
+%!     inode = stat (f).ino;
+%!     saveledger ({"new text"}, f);
+%!     assert (read_bytes (f), '["new text"]');
+%!     assert (stat (f).ino, inode);
+%!     assert (strncmp (saveledger (1, fullfile (d, "other.json")),
+%!                      "saveledger: unable to open the file", 35));
+%!     assert (sort ({dir(d).name}), {".", "..", "conf.json"});
+%!   endif
+%! unwind_protect_cleanup
+%!   lock (false);
+%!   confirm_recursive_rmdir (false, "local");
+%!   rmdir (d, "s");
+%! end_unwind_protect
+
+%!test
+%! ## MATLAB's option names, and JSON Lines.
+%! f = tempname ();
+%! unwind_protect
+%!   cases = {
+%!     {"PrettyPrint", true},                        "[\n    null\n]"
+%!     {"ConvertInfAndNaN", true},                   "[null]"
+%!     {"ConvertInfAndNaN", false, "Pretty", false}, "[NaN]"
+%!     {"Preserve", true, "ConvertInfAndNaN", true}, "[null]"
+%!     {"convertinfandnan", 0, "Preserve", false},   "[null]"
+%!     {"Lines", true, "Preserve", true},            "NaN\n"
+%!     {"Lines", true, "PrettyPrint", false},        "null\n"
+%!   };
+%!   for i = 1:rows (cases)
+%!     saveledger ({NaN}, f, cases{i,1}{:});
+%!     assert (read_bytes (f), sprintf (cases{i,2}));
 %!   endfor
 %! unwind_protect_cleanup
 %!   delete (f);
 %! end_unwind_protect
 
-%!error <saveledger: an object needs the fields 'keys' and 'values'> saveledger (struct ("key", 1), tempname ())
-%!error <^saveledger: .*fewer values than keys> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
+%!error <saveledger: an object needs the fields 'keys' and 'values' \(at the top of the tree\)\.> saveledger (struct ("key", 1), tempname ())
+%!error <saveledger: the options 'Pretty' and 'Lines' cannot be used together> saveledger ({}, tempname (), "Lines", 1, "PrettyPrint", 1)
+%!error <^saveledger: an object has fewer values than keys> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
 %!error <^saveledger: > saveledger ({1+2i}, tempname ())
 %!error <Invalid call to saveledger> saveledger ()
 %!error <Invalid call to saveledger> saveledger ({})

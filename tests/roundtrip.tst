@@ -55,10 +55,15 @@
 %!  endif
 %!endfunction
 
-## Each document, written compact and pretty and read back.
+## Each document, written compact and pretty and read back; the text made
+## in memory is the file's bytes.
 %!function round_trip (doc, infnan)
 %!  t = scan (doc, infnan);
 %!  for pretty = [false true]
+%!    for preserve = unique ([false infnan])
+%!      assert (__ledgertext__ (t, pretty, preserve, false),
+%!              emit (t, pretty, preserve));
+%!    endfor
 %!    same_tree (t, scan (emit (t, pretty, infnan), infnan),
 %!               sprintf ("%s (pretty %d)", doc(1:min (end, 40)), pretty));
 %!  endfor
@@ -156,5 +161,7 @@
 %!   for pretty = [false true]
 %!     same_tree (cases{i,2}, scan (emit (cases{i,1}, pretty, false), false),
 %!                sprintf ("case %d", i));
+%!     assert (__ledgertext__ (cases{i,1}, pretty, true, false),
+%!             emit (cases{i,1}, pretty, true));
 %!   endfor
 %! endfor

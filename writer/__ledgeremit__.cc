@@ -4,6 +4,9 @@
 // Copyright (C) 2026 ledgerkit developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
+// PKG_ADD: autoload ("__ledgertext__", "__ledgeremit__.oct");
+// PKG_ADD: autoload ("__ledgersave__", "__ledgeremit__.oct");
+
 #include <octave/oct.h>
 #include <octave/oct-map.h>
 #include <octave/ov-dld-fcn.h>
@@ -12,15 +15,18 @@
 #include <octave/ov-str-mat.h>
 #include <octave/ov-scalar.h>
 
+#include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <fstream>
 #include <string>
 #include <type_traits>
@@ -44,6 +50,39 @@ static const char *const emit_help =
   "could not be written.\n"
   "\n"
   "This is a helper IO function for the @qcode{saveledger} method.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn";
+
+static const char *const text_help =
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{text} =} __ledgertext__ "
+  "(@var{tree}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "\n"
+  "Return the JSON text of a tree of JSON values as a character row.\n"
+  "\n"
+  "The text is what @qcode{__ledgeremit__} writes to a file.  With "
+  "@var{lines}, @var{tree} is a cell array and each element is written "
+  "compact on a line of its own, each line ending in a line feed.\n"
+  "\n"
+  "This is a helper function for @qcode{ledgerencode}.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn";
+
+static const char *const save_help =
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgersave__ "
+  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "\n"
+  "Replace a file by the JSON text of a tree of JSON values.\n"
+  "\n"
+  "The text, as @qcode{__ledgertext__} makes it, goes to a new file in the "
+  "folder of @var{file} (after symbolic links), which is flushed to disk "
+  "and renamed over @var{file}.  @var{errmsg} is empty, or says why the "
+  "file could not be written.\n"
+  "\n"
+  "This is a helper IO function for @qcode{saveledger}.  "
   "Do NOT call it directly.\n"
   "\n"
   "@end deftypefn";
@@ -128,6 +167,14 @@ public:
 #endif
     }
 
+    void clear ()
+    {
+      release ();
+      bytes = nullptr;
+      length = room = 0;
+      mapped = false;
+    }
+
     void release ()
     {
 #if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
@@ -176,6 +223,10 @@ public:
   byte_string output;
   bool pretty;
   bool preserve;
+  // The name that the faults of the tree are raised under.
+  const char *who;
+  // With JSON Lines, the line (from 1) of the document being written.
+  octave_idx_type line;
 
   // An object or array that is open: its members are written one by one
   // from the loop in value, so that the depth of a tree costs heap, not
@@ -192,22 +243,122 @@ public:
     bool is_object;
   };
   std::vector<frame> stack;
-  // Cells made by converting a value that is not one, kept for the call.
-  std::deque<Cell> converted;
+  // The last set of field names met, and the places of keys and values in
+  // it (-1: none).
+  octave_scalar_map known;
+  octave_idx_type known_keys;
+  octave_idx_type known_values;
 
-  json_writer (bool pretty_arg, bool preserve_arg)
-    : output (), pretty (pretty_arg), preserve (preserve_arg), stack (),
-      converted ()
+  json_writer (bool pretty_arg, bool preserve_arg, const char *who_arg)
+    : output (), pretty (pretty_arg), preserve (preserve_arg), who (who_arg),
+      line (0), stack (), known (), known_keys (-1), known_values (-1)
   { }
 
-  // The cell that V holds, without a copy of it or of its dimensions.
-  const Cell& cell_of (const octave_value& v)
+  // ---------------------------------------------------------------- faults
+  // Every tree that cannot be written as it stands is refused with one of
+  // these texts, the place of the value after it.
+
+  [[noreturn]] void fail (const std::string& what,
+                          const std::string& place) const
   {
-    if (v.type_id () == octave_cell::static_type_id ())
-      return static_cast<const octave_cell&> (v.get_rep ()).matrix_ref ();
-    converted.push_back (v.cell_value ());
-    return converted.back ();
+    error_with_id ("ledgerkit:tree", "%s: %s (%s).", who, what.c_str (),
+                   place.c_str ());
   }
+
+  static std::string not_a_value (const octave_value& v)
+  {
+    return describe (v) + " cannot be written as JSON";
+  }
+  static std::string not_a_row (const octave_value& v)
+  {
+    return describe (v) + " is not one row of text";
+  }
+  static std::string not_a_key (const octave_value& v)
+  {
+    return "a key must be one text, one number or one logical value, not "
+           + describe (v);
+  }
+  static std::string not_real (double imag)
+  {
+    return "a complex number with the imaginary part "
+           + shortest (imag, false) + " cannot be written";
+  }
+  static std::string not_a_cell (const char *field, const octave_value& v)
+  {
+    return std::string ("the field '") + field + "' of an object must be a "
+           "cell array, not " + describe (v);
+  }
+  static const char * no_fields ()
+  {
+    return "an object needs the fields 'keys' and 'values'";
+  }
+  static const char * no_elements ()
+  {
+    return "a structure array with fields but no elements cannot be written";
+  }
+  static std::string unpaired (octave_idx_type keys, octave_idx_type values)
+  {
+    return std::string ("an object has ")
+           + (values < keys ? "fewer" : "more") + " values than keys (keys: "
+           + std::to_string (keys) + ", values: " + std::to_string (values)
+           + ")";
+  }
+
+  static std::string not_documents (const octave_value& v)
+  {
+    return "with JSON Lines the tree must be a cell array of documents, not "
+           + describe (v);
+  }
+
+  // "a 1x2 double", "a 2x3 char array", "a 1x1 function_handle".
+  static std::string describe (const octave_value& v)
+  {
+    const std::string c = v.class_name ();
+    return "a " + v.dims ().str () + " " + c + (c == "char" ? " array" : "");
+  }
+
+  // The place of the value being written: the path of the open containers
+  // (the first FRAMES of them) as a JSON Pointer, and the line with JSON
+  // Lines.
+  std::string place (std::size_t frames, const std::string& tail = "") const
+  {
+    std::string path;
+    for (std::size_t k = 0; k < frames; k++)
+      {
+        const frame& f = stack[k];
+        path += '/';
+        if (! f.is_object)
+          path += std::to_string (f.next - 1);
+        else
+          for (char c : key_text (f.keys[f.next - 1]))
+            path += c == '~' ? "~0" : c == '/' ? "~1" : std::string (1, c);
+      }
+    path += tail;
+    std::string s = path.empty () ? "at the top" : "at " + path;
+    if (line > 0)
+      s += (path.empty () ? " of line " : " in line ") + std::to_string (line);
+    else if (path.empty ())
+      s += " of the tree";
+    return s;
+  }
+
+  std::string here () const { return place (stack.size ()); }
+
+  std::string element (octave_idx_type i) const
+  {
+    return place (stack.size (), "/" + std::to_string (i));
+  }
+
+  // The key being written of the object open on top of the stack, counted
+  // from 1.
+  std::string key_place () const
+  {
+    const frame& f = stack.back ();
+    return "key " + std::to_string (f.next) + " of the object "
+           + place (stack.size () - 1);
+  }
+
+  // ---------------------------------------------------------------- walker
 
   // Writes V and everything below it.
   void value (const octave_value& v, int depth)
@@ -227,6 +378,14 @@ public:
           }
         const octave_idx_type i = top.next++;
         const frame& f = top;
+        // The values of a tree lie all over memory: ask for the next
+        // member's while this one is written.
+        if (i + 1 < f.count)
+          {
+            __builtin_prefetch (&f.items[i + 1].get_rep ());
+            if (f.is_object)
+              __builtin_prefetch (&f.keys[i + 1].get_rep ());
+          }
         member (i, f.depth);
         if (f.is_object)
           {
@@ -239,6 +398,28 @@ public:
       }
   }
 
+  // JSON Lines: each element of the cell TREE as a compact document on a
+  // line of its own.
+  void documents (const octave_value& tree)
+  {
+    if (! tree.iscell ())
+      error_with_id ("ledgerkit:tree", "%s: %s.", who,
+                     not_documents (tree).c_str ());
+    const Cell& docs = cell_ref (tree);
+    each (docs.numel (), [&] (octave_idx_type i)
+      {
+        line = i + 1;
+        value (docs.xelem (i), 0);
+        output += '\n';
+      });
+  }
+
+  // The cell that V, a cell array, holds, without a copy.
+  static const Cell& cell_ref (const octave_value& v)
+  {
+    return static_cast<const octave_cell&> (v.get_rep ()).matrix_ref ();
+  }
+
   // Writes a leaf, or opens a container on the stack.
   void node (const octave_value& v, int depth)
   {
@@ -248,60 +429,86 @@ public:
     else if (v.isstruct ())
       structure (v, depth);
     else if (v.iscell ())
-      array (cell_of (v), depth);
+      array (cell_ref (v), depth);
     else if (v.is_string ())
-      characters (v);
+      {
+        if (! characters (v))
+          fail (not_a_row (v), here ());
+      }
+    else if (! v.isnumeric () && ! v.islogical ())
+      fail (not_a_value (v), here ());
     else if (v.numel () == 1)
-      scalar (v);
+      {
+        const double imag = scalar (v);
+        if (imag != 0)
+          fail (not_real (imag), here ());
+      }
     else
       numbers (v, depth);
   }
 
   void structure (const octave_value& v, int depth)
   {
-    octave_value keys_field, values_field;
-    if (v.numel () == 1)
+    // The fields keys and values: of a scalar structure read in place where
+    // the interpreter hands out its map, else of a copy of the first element.
+    const octave_value *keys_field = nullptr;
+    const octave_value *values_field = nullptr;
+    const octave_scalar_map *in_place = nullptr;
+    octave_scalar_map first;
+    if (v.get_rep ().fast_elem_insert_self (&in_place, btyp_struct))
+      ;
+    else if (v.numel () == 1)
       {
-        // A scalar structure is read in place, not as a structure array.
-        const octave_scalar_map m = v.scalar_map_value ();
-        if (m.nfields () == 0)
-          {
-            output += "null";
-            return;
-          }
-        keys_field = m.getfield ("keys");
-        values_field = m.getfield ("values");
+        first = v.scalar_map_value ();
+        in_place = &first;
       }
     else
       {
         const octave_map m = v.map_value ();
-        if (m.nfields () == 0)
-          {
-            output += "null";
-            return;
-          }
-        if (m.numel () == 0)
-          error ("__ledgeremit__: a structure array with fields but no "
-                 "elements cannot be written.");
-        const Cell k = m.getfield ("keys");
-        const Cell x = m.getfield ("values");
-        if (k.numel () > 0)
-          keys_field = k(0);
-        if (x.numel () > 0)
-          values_field = x(0);
+        if (m.nfields () > 0 && m.numel () == 0)
+          fail (no_elements (), here ());
+        if (m.nfields () > 0)
+          first = m.checkelem (0);
+        in_place = &first;
       }
-    if (keys_field.is_undefined () || values_field.is_undefined ())
-      error ("__ledgeremit__: an object needs the fields 'keys' and "
-             "'values'.");
-    object (cell_of (keys_field), cell_of (values_field), depth);
+    const octave_scalar_map& m = *in_place;
+    if (m.nfields () == 0)
+      {
+        output += "null";
+        return;
+      }
+    // The reader gives all its objects one set of field names: their places
+    // are looked up once.  Holding that set keeps it, and so its identity.
+    if (m.begin () != known.begin ())
+      {
+        known = m;
+        known_keys = field_index (m, "keys");
+        known_values = field_index (m, "values");
+      }
+    if (known_keys >= 0)
+      keys_field = &m.contents (known_keys);
+    if (known_values >= 0)
+      values_field = &m.contents (known_values);
+    if (! keys_field || ! values_field)
+      fail (no_fields (), here ());
+    if (! keys_field->iscell ())
+      fail (not_a_cell ("keys", *keys_field), here ());
+    if (! values_field->iscell ())
+      fail (not_a_cell ("values", *values_field), here ());
+    // The cells stay alive in the tree after the copy of a map is gone.
+    const Cell& keys = cell_ref (*keys_field);
+    const Cell& values = cell_ref (*values_field);
+    const octave_idx_type n = keys.numel ();
+    if (values.numel () != n)
+      fail (unpaired (n, values.numel ()), here ());
+    open (keys.data (), values.data (), n, depth, true);
   }
 
-  void object (const Cell& keys, const Cell& values, int depth)
+  static octave_idx_type field_index (const octave_scalar_map& m,
+                                      const char *name)
   {
-    const octave_idx_type n = keys.numel ();
-    if (values.numel () < n)
-      error ("__ledgeremit__: an object has fewer values than keys.");
-    open (keys.data (), values.data (), n, depth, true);
+    const auto p = m.seek (name);
+    return p == m.end () ? -1 : m.index (p);
   }
 
   void array (const Cell& items, int depth)
@@ -349,6 +556,23 @@ public:
     output += bracket;
   }
 
+  // How many elements of an array are written between looks for Ctrl-C.
+  static const octave_idx_type quit_every = 4096;
+
+  // Runs BODY (I) for I from 0 to N - 1, looking for Ctrl-C every few
+  // thousand elements.
+  template <typename F>
+  static void each (octave_idx_type n, F body)
+  {
+    for (octave_idx_type start = 0; start < n; start += quit_every)
+      {
+        octave_quit ();
+        const octave_idx_type end = std::min (n, start + quit_every);
+        for (octave_idx_type i = start; i < end; i++)
+          body (i);
+      }
+  }
+
   // A value of other than one element, as a flat array.  The common classes
   // are read straight from their arrays; the text is the same as indexing
   // element by element, which every other class still does.
@@ -377,11 +601,11 @@ public:
       case btyp_bool:
         {
           const boolNDArray a = v.bool_array_value ();
-          for (octave_idx_type i = 0; i < n; i++)
+          each (n, [&] (octave_idx_type i)
             {
               member (i, depth);
               output += a.xelem (i) ? "true" : "false";
-            }
+            });
         }
         break;
       case btyp_int8: integers (v.int8_array_value (), depth); break;
@@ -396,12 +620,14 @@ public:
         {
           // Indexing needs a handle of its own; it shares the caller's data.
           octave_value whole = v;
-          for (octave_idx_type i = 0; i < n; i++)
+          each (n, [&] (octave_idx_type i)
             {
               member (i, depth);
               const octave_value_list index (octave_value (i + 1));
-              scalar (whole.index_op (index));
-            }
+              const double imag = scalar (whole.index_op (index));
+              if (imag != 0)
+                fail (not_real (imag), element (i));
+            });
         }
         break;
       }
@@ -411,19 +637,17 @@ public:
   template <typename A>
   void doubles (const A& a, int depth)
   {
-    const octave_idx_type n = a.numel ();
-    for (octave_idx_type i = 0; i < n; i++)
+    each (a.numel (), [&] (octave_idx_type i)
       {
         member (i, depth);
         floating (static_cast<double> (a.xelem (i)));
-      }
+      });
   }
 
   template <typename A>
   void integers (const A& a, int depth)
   {
-    const octave_idx_type n = a.numel ();
-    for (octave_idx_type i = 0; i < n; i++)
+    each (a.numel (), [&] (octave_idx_type i)
       {
         member (i, depth);
         char buf[32];
@@ -434,18 +658,26 @@ public:
         else
           end = digits (buf, static_cast<unsigned long long> (x));
         output.append (buf, end - buf);
-      }
+      });
   }
 
-  // One value of one element: a logical, an integer or a double.
-  void scalar (const octave_value& v)
+  // One numeric or logical value of one element.  Returns the imaginary
+  // part of a complex value that has one, and then writes nothing.
+  double scalar (const octave_value& v)
   {
     if (v.islogical ())
       output += truth (v) ? "true" : "false";
     else if (v.isinteger ())
       output += integer (v);
     else
-      floating (real_value (v));
+      {
+        double imag;
+        const double x = real_value (v, imag);
+        if (imag != 0)
+          return imag;
+        floating (x);
+      }
+    return 0;
   }
 
   void floating (double x)
@@ -462,17 +694,40 @@ public:
       }
   }
 
-  // An object key, always a JSON string.
+  // An object key, always a JSON string: one text, or one number or
+  // logical value written as a text.
   void key (const octave_value& v)
   {
     if (v.is_string ())
-      characters (v);
-    else if (v.islogical ())
-      text (truth (v) ? "true" : "false");
-    else if (v.isinteger ())
-      text (integer (v));
-    else
-      text (shortest (real_value (v), false));
+      {
+        if (! characters (v))
+          fail (not_a_key (v), key_place ());
+        return;
+      }
+    if (v.numel () != 1 || ! (v.isnumeric () || v.islogical ()))
+      fail (not_a_key (v), key_place ());
+    double imag = 0;
+    if (v.iscomplex ())
+      real_value (v, imag);
+    if (imag != 0)
+      fail (not_real (imag), key_place ());
+    text (key_text (v));
+  }
+
+  // The text of a key that key accepts.
+  static std::string key_text (const octave_value& v)
+  {
+    if (v.is_string ())
+      {
+        const charNDArray c = v.char_array_value ();
+        return std::string (c.data (), c.numel ());
+      }
+    if (v.islogical ())
+      return truth (v) ? "true" : "false";
+    if (v.isinteger ())
+      return integer (v);
+    double imag;
+    return shortest (real_value (v, imag), false);
   }
 
   // The logical value of a logical; the host has none for a sparse one.
@@ -483,18 +738,17 @@ public:
     return v.bool_value ();
   }
 
-  // The double of a value; a complex value must not lose its imaginary
-  // part on the way.
-  static double real_value (const octave_value& v)
+  // The real part of a number, its imaginary part (0 for a real number) in
+  // IMAG: the caller refuses a value that would lose it.
+  static double real_value (const octave_value& v, double& imag)
   {
     if (v.iscomplex ())
       {
         const Complex c = v.complex_value ();
-        if (c.imag () != 0)
-          error ("__ledgeremit__: a complex value with a non-zero imaginary "
-                 "part cannot be written.");
+        imag = c.imag ();
         return c.real ();
       }
+    imag = 0;
     return v.double_value ();
   }
 
@@ -713,27 +967,26 @@ public:
     return p + n;
   }
 
-  // A character array as one string literal.  Its bytes are read in place;
-  // an array of several rows is not one text, and its string value would
-  // keep only the first row.
-  void characters (const octave_value& v)
+  // A character array as one string literal, read in place.  Returns false,
+  // writing nothing, for an array that is not one row: its string value
+  // would keep only the first row.
+  bool characters (const octave_value& v)
   {
     const int t = v.type_id ();
     if (t == octave_char_matrix_str::static_type_id ()
         || t == octave_char_matrix_sq_str::static_type_id ())
-      row_text (static_cast<const octave_char_matrix&> (v.get_rep ())
-                  .matrix_ref ());
-    else
-      row_text (v.char_array_value ());
+      return row_text (static_cast<const octave_char_matrix&> (v.get_rep ())
+                         .matrix_ref ());
+    return row_text (v.char_array_value ());
   }
 
-  void row_text (const charNDArray& chars)
+  bool row_text (const charNDArray& chars)
   {
     const dim_vector& dv = chars.dims ();
     if (dv.ndims () > 2 || dv(0) > 1)
-      error ("__ledgeremit__: a character array of more than one row cannot "
-             "be written as text.");
+      return false;
     text (chars.data (), chars.numel ());
+    return true;
   }
 
   void text (const std::string& s)
@@ -741,23 +994,32 @@ public:
     text (s.data (), s.size ());
   }
 
-  // Runs of bytes that need no escape are appended in one piece.
+  // Runs of bytes that need no escape are appended in one piece; a long
+  // text is read a megabyte at a time, with a look for Ctrl-C in between.
   void text (const char *s, std::size_t n)
   {
     output += '"';
     std::size_t run = 0;
-    for (std::size_t i = 0; i < n; i++)
+    for (std::size_t start = 0; start < n; start += quit_bytes)
       {
-        const unsigned char b = s[i];
-        if (b >= 0x20 && b != '"' && b != '\\')
-          continue;
-        output.append (s + run, i - run);
-        escape (b);
-        run = i + 1;
+        if (start > 0)
+          octave_quit ();
+        const std::size_t end = std::min (n, start + quit_bytes);
+        for (std::size_t i = start; i < end; i++)
+          {
+            const unsigned char b = s[i];
+            if (b >= 0x20 && b != '"' && b != '\\')
+              continue;
+            output.append (s + run, i - run);
+            escape (b);
+            run = i + 1;
+          }
       }
     output.append (s + run, n - run);
     output += '"';
   }
+
+  static const std::size_t quit_bytes = std::size_t (1) << 20;
 
   void escape (unsigned char b)
   {
@@ -779,7 +1041,223 @@ public:
         break;
       }
   }
+
+  // ------------------------------------------------------------ file output
+  // saveledger's file: the whole text goes to a new file beside the target,
+  // flushed to disk and renamed over it, so that the target holds the old
+  // text or the whole new one at every moment.
+
+  // A new file that is removed again unless it was renamed into place,
+  // however the call ends (a fault, Ctrl-C).
+  struct temp_file
+  {
+    std::string path;
+    int fd = -1;
+
+    temp_file () = default;
+    temp_file (const temp_file&) = delete;
+    temp_file& operator = (const temp_file&) = delete;
+    ~temp_file ()
+    {
+      if (fd >= 0)
+        ::close (fd);
+      if (! path.empty ())
+        ::unlink (path.c_str ());
+    }
+  };
+
+  static std::string open_fault (const std::string& name, const char *why)
+  {
+    return "unable to open the file '" + name + "' for writing (" + why
+           + ").";
+  }
+
+  static std::string write_fault (const std::string& name, const char *why)
+  {
+    return "unable to write the file '" + name + "' (" + why + ").";
+  }
+
+  // Writes all SIZE bytes of DATA to FD; false with errno set on a fault.
+  // With QUIT, Ctrl-C is looked for between pieces.
+  static bool write_all (int fd, const char *data, std::size_t size,
+                         bool quit)
+  {
+    const std::size_t piece = std::size_t (8) << 20;
+    while (size > 0)
+      {
+        if (quit)
+          octave_quit ();
+        const ssize_t n = ::write (fd, data, std::min (size, piece));
+        if (n < 0 && errno == EINTR)
+          continue;
+        if (n <= 0)
+          {
+            if (n == 0)
+              errno = EIO;
+            return false;
+          }
+        data += n;
+        size -= n;
+      }
+    return true;
+  }
+
+  // Turns the name TARGET into the file it stands for after symbolic
+  // links; ST is its status and EXISTS says whether there is one.  False
+  // with errno set when the name cannot be followed.
+  static bool follow (std::string& target, struct stat& st, bool& exists)
+  {
+    for (int hops = 0; hops < 40; hops++)
+      {
+        if (::lstat (target.c_str (), &st) != 0)
+          {
+            exists = false;
+            return errno == ENOENT;
+          }
+        exists = true;
+        if (! S_ISLNK (st.st_mode))
+          return true;
+        std::vector<char> link (st.st_size > 0 ? st.st_size + 1 : 4096);
+        const ssize_t n = ::readlink (target.c_str (), link.data (),
+                                      link.size ());
+        if (n < 0)
+          return false;
+        const std::string to (link.data (), n);
+        const std::size_t slash = target.rfind ('/');
+        if (to[0] == '/' || slash == std::string::npos)
+          target = to;
+        else
+          target = target.substr (0, slash + 1) + to;
+      }
+    errno = ELOOP;
+    return false;
+  }
+
+  // Writes the text in place: for what is not a regular file (a device, a
+  // pipe), and for a file in a folder that takes no new file.
+  static std::string write_in_place (const std::string& name,
+                                     const std::string& target,
+                                     const byte_string& text, bool regular)
+  {
+    const int fd = ::open (target.c_str (),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+      return open_fault (name, std::strerror (errno));
+    bool ok = write_all (fd, text.data (), text.size (), false);
+    if (ok && regular)
+      ok = ::fsync (fd) == 0;
+    const int fault = errno;
+    if (::close (fd) != 0 && ok)
+      return write_fault (name, std::strerror (errno));
+    return ok ? "" : write_fault (name, std::strerror (fault));
+  }
+
+  // Replaces the file NAME by TEXT; returns the fault, empty on success.
+  static std::string save (const std::string& name, const byte_string& text)
+  {
+    if (name.empty ())
+      return open_fault (name, std::strerror (ENOENT));
+    if (name.find ('\0') != std::string::npos)
+      return open_fault (name, "a file name cannot hold a zero byte");
+    std::string target = name;
+    struct stat st;
+    bool exists;
+    if (! follow (target, st, exists))
+      return open_fault (name, std::strerror (errno));
+    if (exists && S_ISDIR (st.st_mode))
+      return open_fault (name, std::strerror (EISDIR));
+    if (exists && ! S_ISREG (st.st_mode))
+      return write_in_place (name, target, text, false);
+
+    const std::size_t slash = target.rfind ('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0 ? "/" : target.substr (0, slash);
+    // The new file's name says whose it is, and stays within the length
+    // of a name.
+    std::string base = target.substr (slash == std::string::npos ? 0
+                                      : slash + 1);
+    if (base.size () > 200)
+      base.resize (200);
+    temp_file tmp;
+    std::string path = folder + "/" + base + ".saveledger-XXXXXX";
+    tmp.fd = ::mkostemp (&path[0], O_CLOEXEC);
+    if (tmp.fd < 0)
+      {
+        if (exists && (errno == EACCES || errno == EPERM || errno == EROFS))
+          return write_in_place (name, target, text, true);
+        return open_fault (name, std::strerror (errno));
+      }
+    tmp.path = path;
+
+    if (exists)
+      {
+        // The file keeps its owner where this process may give it; where
+        // it may not, the file is written in place rather than taken over.
+        if ((st.st_uid != ::geteuid () || st.st_gid != ::getegid ())
+            && ::fchown (tmp.fd, st.st_uid, st.st_gid) != 0)
+          return write_in_place (name, target, text, true);
+        ::fchmod (tmp.fd, st.st_mode & 07777);
+      }
+    else
+      {
+        const mode_t mask = ::umask (0);
+        ::umask (mask);
+        ::fchmod (tmp.fd, 0666 & ~mask);
+      }
+
+    if (! write_all (tmp.fd, text.data (), text.size (), true)
+        || ::fsync (tmp.fd) != 0)
+      return write_fault (name, std::strerror (errno));
+    const int fd = tmp.fd;
+    tmp.fd = -1;
+    if (::close (fd) != 0)
+      return write_fault (name, std::strerror (errno));
+    if (::rename (tmp.path.c_str (), target.c_str ()) != 0)
+      return write_fault (name, std::strerror (errno));
+    tmp.path.clear ();
+
+    // The rename itself reaches the disk with the folder.
+    const int dir = ::open (folder.c_str (), O_RDONLY | O_DIRECTORY
+                                             | O_CLOEXEC);
+    if (dir >= 0)
+      {
+        ::fsync (dir);
+        ::close (dir);
+      }
+    return "";
+  }
 };
+
+// Renders TREE, JSON Lines with LINES, into W's output.  A fault of the
+// tree is raised in W's name; so is running out of memory for the text.
+static void
+render (json_writer& w, const octave_value& tree, bool lines)
+{
+  try
+    {
+      if (lines)
+        w.documents (tree);
+      else
+        w.value (tree, 0);
+    }
+  catch (const std::bad_alloc&)
+    {
+      w.output.clear ();
+      error_with_id ("Octave:bad-alloc", "%s: out of memory for the JSON "
+                     "text of the tree.", w.who);
+    }
+}
+
+// The name of a file: the caller's text, as a number or a matrix of
+// several rows would name some other file.
+static std::string
+file_name (const octave_value& file, const char *who)
+{
+  const dim_vector dv = file.dims ();
+  if (! file.is_string () || dv.ndims () > 2 || dv(0) > 1)
+    error ("%s: FILE must be a character vector.", who);
+  return file.string_value ();
+}
 
 octave_value_list
 F__ledgeremit__ (const octave_value_list& args, int nargout)
@@ -789,16 +1267,9 @@ F__ledgeremit__ (const octave_value_list& args, int nargout)
   const bool pretty = args(2).bool_value ();
   const bool preserve = args(3).bool_value ();
 
-  json_writer w (pretty, preserve);
-  w.value (args(0), 0);
-
-  // The name must be the caller's text: a number or a matrix of several
-  // rows would name some other file.
-  const octave_value& file = args(1);
-  const dim_vector dv = file.dims ();
-  if (! file.is_string () || dv.ndims () > 2 || dv(0) > 1)
-    error ("__ledgeremit__: FILE must be a character vector.");
-  const std::string name = file.string_value ();
+  json_writer w (pretty, preserve, "__ledgeremit__");
+  render (w, args(0), false);
+  const std::string name = file_name (args(1), "__ledgeremit__");
 
   std::string errmsg;
   // A zero byte would end the path early and name another file.
@@ -820,18 +1291,84 @@ F__ledgeremit__ (const octave_value_list& args, int nargout)
   return octave_value_list (octave_value (errmsg, '\''));
 }
 
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgeremit__ (const octave::dynamic_library& shl, bool relative)
+// The options of the text and file entries: PRETTY, PRESERVE and LINES from
+// ARGS (FIRST), (FIRST + 1) and (FIRST + 2).
+static json_writer
+options (const octave_value_list& args, int first, const char *who,
+         bool& lines)
+{
+  const bool pretty = args(first).bool_value ();
+  const bool preserve = args(first + 1).bool_value ();
+  lines = args(first + 2).bool_value ();
+  if (pretty && lines)
+    error ("%s: JSON Lines are compact: PRETTY and LINES cannot both be "
+           "true.", who);
+  return json_writer (pretty, preserve, who);
+}
+
+octave_value_list
+F__ledgertext__ (const octave_value_list& args, int)
+{
+  if (args.length () != 4)
+    error ("__ledgertext__: four input arguments are required.");
+  bool lines;
+  json_writer w = options (args, 1, "__ledgertext__", lines);
+  render (w, args(0), lines);
+
+  const std::size_t n = w.output.size ();
+  charNDArray text (dim_vector (1, n));
+  if (n > 0)
+    std::memcpy (text.fortran_vec (), w.output.data (), n);
+  return octave_value_list (octave_value (text, '\''));
+}
+
+octave_value_list
+F__ledgersave__ (const octave_value_list& args, int)
+{
+  if (args.length () != 5)
+    error ("__ledgersave__: five input arguments are required.");
+  bool lines;
+  json_writer w = options (args, 2, "__ledgersave__", lines);
+  render (w, args(0), lines);
+  const std::string name = file_name (args(1), "__ledgersave__");
+  return octave_value_list (octave_value (json_writer::save (name, w.output),
+                                          '\''));
+}
+
+// The installer of one of the module's functions.
+static octave_function *
+install (octave_builtin::fcn entry, const octave::dynamic_library& shl,
+         bool relative, const char *name, const char *help)
 {
   // The API version is the one of the headers this module is built with;
   // the interpreter refuses any other.
-  octave::check_version (OCTAVE_API_VERSION, "__ledgeremit__");
+  octave::check_version (OCTAVE_API_VERSION, name);
   octave_dld_function *fcn
-    = octave_dld_function::create (F__ledgeremit__, shl, "__ledgeremit__",
-                                   emit_help);
+    = octave_dld_function::create (entry, shl, name, help);
   if (relative)
     fcn->mark_relative ();
   return fcn;
+}
+
+extern "C" OCTAVE_EXPORT octave_function *
+G__ledgeremit__ (const octave::dynamic_library& shl, bool relative)
+{
+  return install (F__ledgeremit__, shl, relative, "__ledgeremit__",
+                  emit_help);
+}
+
+extern "C" OCTAVE_EXPORT octave_function *
+G__ledgertext__ (const octave::dynamic_library& shl, bool relative)
+{
+  return install (F__ledgertext__, shl, relative, "__ledgertext__",
+                  text_help);
+}
+
+extern "C" OCTAVE_EXPORT octave_function *
+G__ledgersave__ (const octave::dynamic_library& shl, bool relative)
+{
+  return install (F__ledgersave__, shl, relative, "__ledgersave__",
+                  save_help);
 }
 
 /*
@@ -927,8 +1464,6 @@ G__ledgeremit__ (const octave::dynamic_library& shl, bool relative)
 %!     "[\n    1.0,\n    2.0,\n    3.0,\n    4.0\n]"
 %!   reshape(1:8, 2,2,2),        "[1.0,2.0,3.0,4.0,5.0,6.0,7.0,8.0]", ...
 %!     "[\n    1.0,\n    2.0,\n    3.0,\n    4.0,\n    5.0,\n    6.0,\n    7.0,\n    8.0\n]"
-%!   obj({"a","b","c"}, {1,2,3,4}), '{"a":1.0,"b":2.0,"c":3.0}', ...
-%!     "{\n    \"a\": 1.0,\n    \"b\": 2.0,\n    \"c\": 3.0\n}"
 %!   obj({"k","k"}, {{}, obj({"x"}, {[]})}), '{"k":[],"k":{"x":[]}}', ...
 %!     "{\n    \"k\": [],\n    \"k\": {\n        \"x\": []\n    }\n}"
 %! };
@@ -1082,26 +1617,60 @@ G__ledgeremit__ (const octave::dynamic_library& shl, bool relative)
 %! assert (emit (sparse (true)), "true");
 %! assert (emit (obj ({sparse(false)}, {1})), '{"false":1.0}');
 
-## Values that JSON cannot hold end in an error, not in wrong text.
-%!error <function handle> emit (@sin)
-%!error <function handle> emit ({1, @sin})
-%!error <imaginary part> emit (1+2i)
-%!error <imaginary part> emit ([1 2+1i])
-%!error <imaginary part> emit (obj ({1i}, {1}))
-%!error <more than one row> emit (["ab"; "cd"])
-%!error <more than one row> emit ({"ab"; ["a"; "b"]})
-%!error <more than one row> emit (obj ({["ab"; "cd"]}, {1}))
-%!error <more than one row> emit (char (zeros (2, 0)))
-%!assert (emit (complex ([1 2], [0 0])), "[1.0,2.0]")
-
-## Structures that are not objects
-%!error <fields but no elements> emit (struct ("keys", {}, "values", {}))
-%!error <fewer values than keys> emit (obj ({"a", "b"}, {1}))
-%!error <fields 'keys' and 'values'> emit (struct ("keys", {{"a"}}))
-%!error <fields 'keys' and 'values'> emit (struct ("key", {{"a"}}, "values", {{1}}))
-%!error <wrong type argument> emit (struct ("keys", 1, "values", {{1}}))
-%!error <wrong type argument> emit (struct ("keys", {{"a"}}, "values", 1))
-%!assert (emit (obj ({"a"}, {1, 2})), '{"a":1.0}')
+## Trees that cannot be written as they stand are refused, naming what is
+## wrong and where.  An object with more values than keys was written
+## without them; a key of several elements was written as its first.
+%!test
+%! ## tree, message after "__ledgeremit__: "
+%! servers = obj ({"servers"}, {{obj({"port"}, {1}), obj({"port"}, {@sin})}});
+%! top = "(at the top of the tree).";
+%! nokey = "a key must be one text, one number or one logical value, not";
+%! cases = {
+%!   @sin,                        ["a 1x1 function_handle cannot be written as JSON " top]
+%!   {1, @sin},                   "a 1x1 function_handle cannot be written as JSON (at /1)."
+%!   servers,                     "a 1x1 function_handle cannot be written as JSON (at /servers/1/port)."
+%!   obj({"a/b", "c~"}, {1, {inputParser()}}), "a 1x1 inputParser cannot be written as JSON (at /c~0/0)."
+%!   {containers.Map()},          "a 1x1 containers.Map cannot be written as JSON (at /0)."
+%!   obj({"a/b"}, {1+2i}),        "a complex number with the imaginary part 2 cannot be written (at /a~1b)."
+%!   [1 2+1i],                    "a complex number with the imaginary part 1 cannot be written (at /1)."
+%!   complex(0, NaN),            ["a complex number with the imaginary part NaN cannot be written " top]
+%!   {sparse([0 0 1i])},          "a complex number with the imaginary part 1 cannot be written (at /0/2)."
+%!   obj({1i}, {1}),              ["a complex number with the imaginary part 1 cannot be written (key 1 of the object " top(2:end)]
+%!   ["ab"; "cd"],                ["a 2x2 char array is not one row of text " top]
+%!   {"ab"; ["a"; "b"]},          "a 2x1 char array is not one row of text (at /1)."
+%!   char(zeros(2, 0)),         ["a 2x0 char array is not one row of text " top]
+%!   char(zeros(1, 1, 2)),      ["a 1x1x2 char array is not one row of text " top]
+%!   char(zeros(0, 0, 2)),      ["a 0x0x2 char array is not one row of text " top]
+%!   obj({"a", [1 2]}, {1, 2}),   [nokey " a 1x2 double (key 2 of the object " top(2:end)]
+%!   obj({int8([5 6 7])}, {1}),   [nokey " a 1x3 int8 (key 1 of the object " top(2:end)]
+%!   obj({[1 NaN]}, {1}),         [nokey " a 1x2 double (key 1 of the object " top(2:end)]
+%!   obj({true(1, 3)}, {1}),      [nokey " a 1x3 logical (key 1 of the object " top(2:end)]
+%!   obj({"x"}, {obj({{}}, {1})}), [nokey " a 0x0 cell (key 1 of the object at /x)."]
+%!   obj({["ab"; "cd"]}, {1}),    [nokey " a 2x2 char array (key 1 of the object " top(2:end)]
+%!   obj({@sin}, {1}),            [nokey " a 1x1 function_handle (key 1 of the object " top(2:end)]
+%!   obj({zeros(1, 0)}, {1}),     [nokey " a 1x0 double (key 1 of the object " top(2:end)]
+%!   obj({"a"}, {1, 2}),          ["an object has more values than keys (keys: 1, values: 2) " top]
+%!   obj({"a", "b"}, {1}),        ["an object has fewer values than keys (keys: 2, values: 1) " top]
+%!   {obj({"a","b","c"}, {1,2,3,4})}, "an object has more values than keys (keys: 3, values: 4) (at /0)."
+%!   struct("keys", {{"a"}}),    ["an object needs the fields 'keys' and 'values' " top]
+%!   struct("key", {{"a"}}, "values", {{1}}), ["an object needs the fields 'keys' and 'values' " top]
+%!   struct("keys", 1, "values", {{1}}), ["the field 'keys' of an object must be a cell array, not a 1x1 double " top]
+%!   struct("keys", {{"a"}}, "values", 1), ["the field 'values' of an object must be a cell array, not a 1x1 double " top]
+%!   {struct("keys", {}, "values", {})}, "a structure array with fields but no elements cannot be written (at /0)."
+%! };
+%! for i = 1:rows (cases)
+%!   for pretty = [false true]
+%!     try
+%!       emit (cases{i,1}, pretty);
+%!       error ("case %d: no error", i);
+%!     catch err
+%!       assert (err.identifier, "ledgerkit:tree");
+%!       assert (err.message, ["__ledgeremit__: " cases{i,2}]);
+%!     end_try_catch
+%!   endfor
+%! endfor
+%!assert (emit (complex ([1 2], [0 -0])), "[1.0,2.0]")
+%!assert (emit (obj ({complex(1, 0)}, {1})), '{"1":1.0}')
 
 ## Deep trees are written from a stack of their own.
 %!test

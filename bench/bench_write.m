@@ -1,0 +1,144 @@
+## -*- texinfo -*-
+## @deftypefn {ledgerkit} {} bench_write (@var{datadir}, @var{work}, @var{runs})
+## Time writing to text in memory and JSON Lines, for @code{bench}.
+##
+## Per call on a document of about 50 bytes, @code{ledgerencode} against
+## @code{jsonencode}; @code{ledgerencode} of the tree of each of the three
+## documents canada, citm_catalog and twitter in @var{datadir} against
+## @code{jsonencode} of @code{jsondecode}'s value and against
+## @code{__ledgeremit__} writing the same tree to a file in @var{work};
+## 100,000 records of about 100 bytes written as JSON Lines against the same
+## written as one array and against a loop of @code{jsonencode} over the
+## records.  Each time is the best of @var{runs}, ours and the built-in
+## taking turns.  Prints the times, their ratios and the targets.
+## @end deftypefn
+
+function bench_write (datadir, work, runs)
+
+  printf ("\nwriting text in memory (ledgerencode) and JSON Lines, best of %d runs:\n",
+          runs);
+  printf ("%-44s %12s %12s %7s\n", "what", "ours", "other", "ratio");
+  res = struct ();
+
+  ## Per call: the cost around the writing itself.
+  doc = '{"id":12345,"name":"ledger","tags":["a","b"],"ok":true}';
+  tree = __ledgerscan__ (doc, false, false, false);
+  value = jsondecode (doc);
+  calls = 20000;
+  [a, b] = best (runs, @() per_call (@() ledgerencode (tree), calls),
+                       @() per_call (@() jsonencode (value), calls));
+  res.small = show (sprintf ("per call, %d-byte document (us)", numel (doc)),
+                    "jsonencode", a * 1e6, b * 1e6);
+
+  ## Whole documents.
+  file = fullfile (work, "bench-write.json");
+  res.docs = struct ("name", {}, "bi", {}, "emit", {});
+  for name = {"canada", "citm_catalog", "twitter"}
+    path = fullfile (datadir, [name{1} ".json"]);
+    if (isempty (datadir) || ! exist (path, "file"))
+      continue;
+    endif
+    text = fileread (path);
+    tree = __ledgerscan__ (text, false, false, false);
+    value = jsondecode (text);
+    [a, b, c] = best (runs, @() timed (@() ledgerencode (tree)),
+                            @() timed (@() jsonencode (value)),
+                            @() timed (@() __ledgeremit__ (tree, file, false, false)));
+    res.docs(end+1) = struct ("name", name{1},
+                              "bi", show ([name{1} " (ms)"], "jsonencode",
+                                          a * 1e3, b * 1e3),
+                              "emit", show ("", "__ledgeremit__ to a file",
+                                            a * 1e3, c * 1e3));
+  endfor
+  [~] = unlink (file);
+
+  ## JSON Lines: 100,000 records of about 100 bytes.
+  n = 1e5;
+  recs = records (n);
+  text = ["[" strjoin(recs, ",") "]"];
+  tree = __ledgerscan__ (text, false, false, false);
+  value = jsondecode (sprintf ("[%s]", strjoin (recs, ",")));
+  if (isstruct (value))
+    value = num2cell (value);
+  endif
+  [a, b] = best (runs, @() timed (@() ledgerencode (tree, "Lines", true)),
+                       @() timed (@() ledgerencode (tree)));
+  res.lines_array = show (sprintf ("JSON Lines, %d records of %d bytes (ms)", n,
+                                   round (numel (text) / n)),
+                          "one array", a * 1e3, b * 1e3);
+  c = best (min (runs, 3), @() timed (@() encode_loop (value)));
+  res.lines_loop = show ("", "jsonencode loop", a * 1e3, c * 1e3);
+
+  printf ("\ntargets of writing (ratios of best times, this run):\n");
+  printf ("%-52s %-8s %-9s %s\n", "target", "limit", "measured", "result");
+  target ("ledgerencode per call vs jsonencode", 2, res.small);
+  for d = res.docs
+    target (sprintf ("ledgerencode %s vs jsonencode", d.name), 0.5, d.bi);
+    target (sprintf ("ledgerencode %s vs __ledgeremit__ file", d.name), 1.1,
+            d.emit);
+  endfor
+  if (isempty (res.docs))
+    printf ("%-52s %-8s %-9s %s\n", "ledgerencode of the three documents", "-",
+            "-", "not measured (no data folder)");
+  endif
+  target ("JSON Lines writing vs one array", 1.2, res.lines_array);
+  target ("JSON Lines writing vs jsonencode loop", 0.2, res.lines_loop);
+
+endfunction
+
+## The best time per run of each function (each returns a time), taking
+## turns.
+function varargout = best (runs, varargin)
+  varargout = num2cell (inf (1, numel (varargin)));
+  for i = 1:runs
+    for k = 1:numel (varargin)
+      varargout{k} = min (varargout{k}, varargin{k} ());
+    endfor
+  endfor
+endfunction
+
+function t = timed (f)
+  t0 = tic ();
+  f ();
+  t = toc (t0);
+endfunction
+
+function t = per_call (f, calls)
+  t0 = tic ();
+  for i = 1:calls
+    f ();
+  endfor
+  t = toc (t0) / calls;
+endfunction
+
+## One row of times; returns the ratio.
+function r = show (what, other, a, b)
+  r = a / b;
+  printf ("%-44s %12.3f %12.3f %7.2f  (vs %s)\n", what, a, b, r, other);
+endfunction
+
+function target (what, limit, v)
+  result = "NOT MET";
+  if (v <= limit)
+    result = "met";
+  endif
+  printf ("%-52s %-8s %-9.2f %s\n", what, sprintf ("<= %.1f", limit), v, result);
+endfunction
+
+## N records of about 100 bytes of JSON each.
+function recs = records (n)
+  i = 1:n;
+  text = sprintf (['{"id":%d,"user":"user-%05d","score":%.3f,' ...
+                   '"tags":["red","blue"],"active":true,"note":null}\n'],
+                  [i; mod(i * 7919, 100000); mod(i, 977) / 8]);
+  recs = strsplit (text(1:end-1), "\n");
+endfunction
+
+## The text of the records, one jsonencode per line.
+function text = encode_loop (value)
+  parts = cell (1, numel (value));
+  for i = 1:numel (value)
+    parts{i} = [jsonencode(value{i}) "\n"];
+  endfor
+  text = [parts{:}];
+endfunction
