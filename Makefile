@@ -9,7 +9,8 @@ OCTAVE    ?= octave-cli
 # Optimised, with warnings on; mkoctfile takes its compiler flags from here.
 LEDGER_CXXFLAGS ?= -O2 -g -Wall -Wextra -Wshadow -std=gnu++17
 
-MODULES = reader/__ledgerscan__.oct writer/__ledgeremit__.oct
+MODULES = reader/__ledgerscan__.oct writer/__ledgeremit__.oct \
+          convert/__ledgerconvert__.oct
 # Test-only helpers (reference implementations used as oracles).
 TEST_MODULES = tests/__ledgeroracle__.oct
 
@@ -30,7 +31,7 @@ check: all $(TEST_MODULES)
 test: check
 
 clean:
-	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o tests/*.o
+	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o convert/*.o tests/*.o
 	rm -rf build sanitize dist fuzz/out ledgerkit-*.tar.gz
 
 dist:
