@@ -84,7 +84,7 @@ namespace msg
   static const char *const bad_path
     = "%s: PATH must be a JSON Pointer text or a cell array of steps, not %s";
   static const char *const cannot_hold
-    = "%s: JSON cannot hold the %s at %s";
+    = "%s: JSON cannot hold the %s value at %s";
   static const char *const imaginary
     = "%s: JSON cannot hold the complex %s at %s: its imaginary part is not "
       "zero";

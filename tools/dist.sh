@@ -4,7 +4,7 @@
 #
 #   NAME-VERSION/DESCRIPTION COPYING NEWS INDEX
 #   NAME-VERSION/inst/*.m, inst/private/*.m      the user-facing functions
-#   NAME-VERSION/src/*.cc, src/Makefile           the two modules
+#   NAME-VERSION/src/*.cc, src/Makefile           the modules
 #
 #   tools/dist.sh [OUTDIR]      default OUTDIR: the top of the work tree
 #
@@ -21,7 +21,7 @@ version=$(field Version)
 date=$(field Date)
 [ -n "$name" ] && [ -n "$version" ] || { echo "dist: DESCRIPTION lacks Name or Version" >&2; exit 1; }
 
-sources="reader/__ledgerscan__.cc writer/__ledgeremit__.cc"
+sources="reader/__ledgerscan__.cc writer/__ledgeremit__.cc convert/__ledgerconvert__.cc"
 for f in $sources DESCRIPTION COPYING NEWS INDEX tools/package.mk; do
   [ -f "$f" ] || { echo "dist: $f is missing" >&2; exit 1; }
 done

@@ -4,7 +4,7 @@ MKOCTFILE ?= mkoctfile
 # Optimised; mkoctfile takes its compiler flags from CXXFLAGS.
 LEDGER_CXXFLAGS ?= -O2 -std=gnu++17
 
-MODULES = __ledgerscan__.oct __ledgeremit__.oct
+MODULES = __ledgerscan__.oct __ledgeremit__.oct __ledgerconvert__.oct
 
 all: $(MODULES)
 
