@@ -6,7 +6,8 @@
 #
 # The modules (and the tests' oracle) are built with g++ sanitizers into
 # sanitize/reader, sanitize/writer, sanitize/convert and sanitize/tests,
-# which stand first on the path; the interpreter runs with gcc's sanitizer runtimes preloaded.
+# which stand first on the path; the interpreter runs with gcc's sanitizer
+# runtimes preloaded.
 # Leak detection is off: the interpreter itself leaks at exit (the fuzz
 # harnesses check leaks outside it).  Any sanitizer report fails the file
 # it came from: the report stops the interpreter with a non-zero status,
