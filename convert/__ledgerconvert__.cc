@@ -712,6 +712,8 @@ public:
           fail (tree_id, msg::not_node, caller.c_str (), place ().c_str ());
         return object (cell_of (keys), cell_of (values), depth);
       }
+    if (is_text (v))
+      return chars_of (v).isempty () ? octave_value (std::string (), '\'') : v;
     if (v.is_string ())
       return v.isempty () ? octave_value (std::string (), '\'') : v;
     if (is_numbers (v))
@@ -909,6 +911,9 @@ public:
   octave_value arrays (const Cell& c, int depth)
   {
     const octave_idx_type n = c.numel ();
+    octave_value joined_numbers;
+    if (number_rows (c, joined_numbers))
+      return joined_numbers;
     const std::size_t base = stack.size ();
     for (octave_idx_type i = 0; i < n; i++)
       {
@@ -961,6 +966,47 @@ public:
                            { return v.array_value (); });
     stack.resize (base);
     return out;
+  }
+
+  // Arrays of numbers and nulls, all of one length, as a matrix of a row
+  // each: the most common array of arrays, made without a value per row.
+  static bool number_rows (const Cell& c, octave_value& out)
+  {
+    const octave_idx_type n = c.numel ();
+    octave_idx_type m = -1;
+    for (octave_idx_type i = 0; i < n; i++)
+      {
+        const octave_value& row = c.xelem (i);
+        if (! is_cell (row))
+          return false;
+        const Cell& r = cell_of (row);
+        if (m < 0)
+          m = r.numel ();
+        if (r.numel () != m || m == 0)
+          return false;
+        for (octave_idx_type k = 0; k < m; k++)
+          {
+            const octave_value& x = r.xelem (k);
+            if (! is_double_scalar (x) && kind_of (x) != k_null
+                && kind_of (x) != k_double)
+              return false;
+          }
+      }
+    NDArray a (dim_vector (n, m));
+    double *p = a.fortran_vec ();
+    for (octave_idx_type i = 0; i < n; i++)
+      {
+        const Cell& r = cell_of (c.xelem (i));
+        for (octave_idx_type k = 0; k < m; k++)
+          {
+            const octave_value& x = r.xelem (k);
+            p[i + n * k] = is_double_scalar (x) ? x.scalar_value ()
+                           : x.isstruct () ? lo_ieee_nan_value ()
+                           : x.double_value ();
+          }
+      }
+    out = octave_value (a);
+    return true;
   }
 
   // A class whose values no double holds exactly.
@@ -1047,13 +1093,13 @@ public:
     Cell copy;
     bool changed = false;
     const octave_idx_type n = c.numel ();
+    octave_value y;
     for (octave_idx_type i = 0; i < n; i++)
       {
         const octave_value& x = c.xelem (i);
         if (is_double_scalar (x))
           continue;
         where.push_back (crumb { nullptr, nullptr, i });
-        octave_value y;
         if (tree (x, y, depth + 1))
           {
             if (! changed)
@@ -1072,6 +1118,12 @@ public:
   // a matrix an array of its rows, as jsonencode writes them.
   bool text_tree (const octave_value& v, octave_value& out)
   {
+    if (is_text (v))
+      {
+        const charNDArray& c = chars_of (v);
+        if (c.ndims () == 2 && (c.rows () == 1 || (c.numel () == 0 && c.columns () == 0)))
+          return false;
+      }
     const dim_vector dv = v.dims ();
     const octave_idx_type n = dv.numel ();
     if (dv.ndims () == 2 && (dv(0) == 1 || (dv(0) == 0 && dv(1) == 0)))
@@ -1225,24 +1277,59 @@ public:
     if (n == 1)
       {
         const octave_scalar_map m = v.scalar_map_value ();
-        if (m.nfields () == 2 && is_cell (m.getfield ("keys"))
-            && is_cell (m.getfield ("values")))
-          return node_tree (m.getfield ("keys"), m.getfield ("values"), out,
-                            depth);
+        if (m.nfields () == 2)
+          {
+            const octave_value keys = m.getfield ("keys");
+            const octave_value values = m.getfield ("values");
+            if (is_cell (keys) && is_cell (values))
+              {
+                node_check (keys, values);
+                return false;
+              }
+          }
         out = struct_object (m, depth);
         return true;
       }
-    const octave_map m = v.map_value ();
+    out = struct_array (v.map_value (), depth);
+    return true;
+  }
+
+  // A struct array, read field by field: an array of objects.
+  octave_value struct_array (const octave_map& m, int depth)
+  {
+    const std::vector<std::string> names = field_list (m.fieldnames ());
+    const octave_idx_type nf = names.size ();
+    const octave_idx_type n = m.numel ();
+    const bool node = nf == 2 && m.isfield ("keys") && m.isfield ("values");
+    const Cell keys = key_cell (names);
+    std::vector<Cell> fields (nf);
+    for (octave_idx_type j = 0; j < nf; j++)
+      fields[j] = m.contents (j);
     const std::size_t base = stack.size ();
+    octave_value y;
     for (octave_idx_type i = 0; i < n; i++)
       {
         where.push_back (crumb { nullptr, nullptr, i });
-        octave_value e (m.elem (i)), y;
-        stack.push_back (struct_tree (e, y, depth + 1) ? y : e);
+        if (node)
+          {
+            const octave_value e (m.checkelem (i));
+            stack.push_back (struct_tree (e, y, depth + 1) ? y : e);
+            where.pop_back ();
+            continue;
+          }
+        const std::size_t row = stack.size ();
+        for (octave_idx_type j = 0; j < nf; j++)
+          {
+            const octave_value& f = fields[j].xelem (i);
+            where.push_back (crumb { nullptr, &names[j], 0 });
+            stack.push_back (tree (f, y, depth + 2) ? y : f);
+            where.pop_back ();
+          }
+        const octave_value values (take (row));
+        stack.push_back (object_node (keys, values));
         where.pop_back ();
       }
-    out = take (base);
-    return true;
+    return octave_value (take (base));
   }
 
   octave_value empty_object () const
@@ -1250,67 +1337,28 @@ public:
     return object_node (Cell (0, 1), Cell (0, 1));
   }
 
-  // An object node: its keys must be text (a number or logical key is
-  // made text), its values are converted.
-  bool node_tree (const octave_value& keys, const octave_value& values,
-                  octave_value& out, int depth)
+  // An object node is a tree as it is, whatever it holds: its values are
+  // read as tree values, as the writer reads them.  Only its two cells
+  // are checked, so that a tree costs next to nothing to recognise.
+  void node_check (const octave_value& keys, const octave_value& values) const
   {
-    const Cell& k = cell_of (keys);
-    const Cell& x = cell_of (values);
-    const octave_idx_type n = k.numel ();
-    if (x.numel () != n)
+    const octave_idx_type n = cell_of (keys).numel ();
+    if (cell_of (values).numel () != n)
       fail (tree_id, msg::unequal, caller.c_str (), place ().c_str (),
-            long (n), long (x.numel ()));
-    Cell nk, nx;
-    bool new_keys = false, new_values = false;
-    std::string key_str;
-    for (octave_idx_type i = 0; i < n; i++)
-      {
-        const octave_value& key = k.xelem (i);
-        if (! is_text (key) || key.rows () > 1)
-          {
-            if (! key_text (key, key_str))
-              fail (tree_id, msg::bad_key, caller.c_str (), long (i + 1),
-                    place ().c_str (), class_of (key).c_str ());
-            if (! new_keys)
-              nk = k;
-            new_keys = true;
-            nk(i) = octave_value (key_str, '\'');
-          }
-        const octave_value& item = x.xelem (i);
-        if (is_double_scalar (item))
-          continue;
-        where.push_back (crumb { &key, nullptr, 0 });
-        octave_value y;
-        if (tree (item, y, depth + 1))
-          {
-            if (! new_values)
-              nx = x;
-            new_values = true;
-            nx(i) = y;
-          }
-        where.pop_back ();
-      }
-    if (! new_keys && ! new_values)
-      return false;
-    out = object_node (new_keys ? octave_value (nk) : keys,
-                       new_values ? octave_value (nx) : values);
-    return true;
+            long (n), long (cell_of (values).numel ()));
   }
 
   // A struct's fields as the members of an object, in order.
   octave_value struct_object (const octave_scalar_map& m, int depth)
   {
-    const string_vector names = m.fieldnames ();
-    const octave_idx_type n = names.numel ();
+    const std::vector<std::string> names = field_list (m.fieldnames ());
+    const octave_idx_type n = names.size ();
     const std::size_t base = stack.size ();
-    std::vector<std::string> own (n);
+    octave_value y;
     for (octave_idx_type j = 0; j < n; j++)
       {
-        own[j] = names(j);
-        where.push_back (crumb { nullptr, &own[j], 0 });
+        where.push_back (crumb { nullptr, &names[j], 0 });
         const octave_value& f = m.contents (j);
-        octave_value y;
         stack.push_back (tree (f, y, depth + 1) ? y : f);
         where.pop_back ();
       }
@@ -1318,20 +1366,28 @@ public:
   }
 
   // One key cell for every struct with the same field names.
-  const Cell& key_cell (const string_vector& names)
+  static std::vector<std::string> field_list (const string_vector& sv)
+  {
+    std::vector<std::string> names (sv.numel ());
+    for (octave_idx_type j = 0; j < sv.numel (); j++)
+      names[j] = sv(j);
+    return names;
+  }
+
+  const Cell& key_cell (const std::vector<std::string>& names)
   {
     std::string id;
-    for (octave_idx_type j = 0; j < names.numel (); j++)
+    for (std::size_t j = 0; j < names.size (); j++)
       {
-        id += names(j);
+        id += names[j];
         id += '\0';
       }
     auto hit = key_cells.find (id);
     if (hit != key_cells.end ())
       return hit->second;
     const std::size_t base = stack.size ();
-    for (octave_idx_type j = 0; j < names.numel (); j++)
-      stack.push_back (octave_value (names(j), '\''));
+    for (std::size_t j = 0; j < names.size (); j++)
+      stack.push_back (octave_value (names[j], '\''));
     return key_cells.emplace (id, take (base)).first->second;
   }
 

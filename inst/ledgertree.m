@@ -23,16 +23,17 @@
 ##
 ## A value that is already a tree is returned as it is: a 1-by-1 structure
 ## with exactly the fields @qcode{keys} and @qcode{values}, both cells, is
-## an object node (its keys are made text, its values converted), and
-## @code{struct ([])} is null.  Everything that needs no change is shared,
-## not copied.
+## an object node, taken with all it holds as a tree (a matrix in it is
+## written as @code{saveledger} writes a tree's matrix, in column order),
+## and @code{struct ([])} is null.  So a tree costs next to nothing to
+## convert, and a value that holds trees keeps them; everything that needs
+## no change is shared, not copied.
 ##
 ## A value that JSON cannot hold (a function handle, a complex number with
 ## a non-zero imaginary part, an object other than a @code{containers.Map})
 ## raises an error with the identifier @qcode{"ledgerkit:tree"} that names
 ## its class and where it is, as a JSON Pointer (@qcode{/servers/1/port}).
-## So does an object node whose cells differ in length or whose keys are
-## not text.
+## So does an object node whose two cells differ in length.
 ##
 ## Examples:
 ##
@@ -129,10 +130,12 @@ endfunction
 %! e = struct ("keys", {cell(0, 1)}, "values", {cell(0, 1)});
 %! assert (ledgertree (e), e);
 %! assert (ledgertree (struct ()), e);
-%! ## Inside a node, ordinary values are converted and other keys made text.
-%! h = struct ("keys", {{"m", 2}}, "values", {{[1 2; 3 4], struct("k", "v")}});
-%! assert (ledgerencode (ledgertree (h)), '{"m":[[1.0,2.0],[3.0,4.0]],"2":{"k":"v"}}');
-%! assert (ledgertree (h).keys, {"m", "2"});
+%! ## An object node is taken as it is, with all it holds: its values are
+%! ## tree values, as the writer reads them.
+%! h = struct ("keys", {{"m", 2}}, "values", {{[1 2; 3 4], {1}}});
+%! assert (ledgertree (h), h);
+%! assert (ledgertree ({h}), {h});
+%! assert (ledgertree (struct ("s", h)).values, {h});
 
 %!error <ledgertree: JSON cannot hold the function_handle value at the root> ledgertree (@sin)
 %!error <ledgertree: JSON cannot hold the function_handle value at /servers/1/port> ledgertree (struct ("servers", {{struct("port", 1), struct("port", @cos)}}))
@@ -142,8 +145,7 @@ endfunction
 %!error <ledgertree: JSON cannot hold the complex single at the root> ledgertree (single (1i))
 %!error <ledgertree: JSON cannot hold the inline value at /0> ledgertree ({inline("x")})
 %!error <ledgertree: the object at /0 has 1 keys but 2 values> ledgertree ({struct("keys", {{"a"}}, "values", {{1, 2}})})
-%!error <ledgertree: key 1 of the object at the root is a 1x2 cell array, not a text> ledgertree (struct ("keys", {{{1, 2}}}, "values", {{1}}))
-%!error <ledgertree: key 1 of the object at the root is a 2x2 char array, not a text> ledgertree (struct ("keys", {{["ab"; "cd"]}}, "values", {{1}}))
+%!error <ledgertree: the object at /a/1 has 2 keys but 1 values> ledgertree (struct ("a", {{1, struct("keys", {{"x", "y"}}, "values", {{1}})}}))
 %!error <Invalid call to ledgertree> ledgertree ()
 %!test
 %! try
