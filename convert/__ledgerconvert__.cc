@@ -147,7 +147,15 @@ public:
   const layout *last_layout = nullptr;
 
   // Key cells of plain structs made into objects, by their field names.
-  std::unordered_map<std::string, Cell> key_cells;
+  struct key_entry
+  {
+    std::vector<std::string> names;
+    Cell keys;
+  };
+  std::unordered_multimap<std::size_t, key_entry> key_cells;
+  // The field names of the structs being converted, innermost last,
+  // pointing into the structs' own field lists.
+  std::vector<const std::string *> names;
 
   octave_fields object_fields;
   octave_value null_node;
@@ -927,13 +935,13 @@ public:
     const bool logical = first.is_bool_matrix ();
     const bool structs = first.isstruct ();
     const builtin_type_t type = first.builtin_type ();
-    const string_vector names = structs ? first.map_keys () : string_vector ();
+    const string_vector fnames = structs ? first.map_keys () : string_vector ();
     for (octave_idx_type i = 0; joined && i < n; i++)
       {
         const octave_value& s = stack[base + i];
         joined = ! s.iscell () && s.dims () == dv
                  && s.is_bool_matrix () == logical && s.isstruct () == structs
-                 && (! structs || same_strings (s.map_keys (), names))
+                 && (! structs || same_strings (s.map_keys (), fnames))
                  && (structs || logical || s.builtin_type () == type
                      || ! (wide (type) || wide (s.builtin_type ())));
       }
@@ -951,7 +959,7 @@ public:
       }
     octave_value out;
     if (structs)
-      out = join_structs (base, rd, names);
+      out = join_structs (base, rd, fnames);
     else if (logical)
       out = join<boolNDArray> (base, rd, [] (const octave_value& v)
                                { return v.bool_array_value (); });
@@ -1042,11 +1050,11 @@ public:
   }
 
   octave_value join_structs (std::size_t base, const dim_vector& rd,
-                             const string_vector& names)
+                             const string_vector& fnames)
   {
     const octave_idx_type n = rd(0);
-    octave_map out (rd, octave_fields (names));
-    for (octave_idx_type j = 0; j < names.numel (); j++)
+    octave_map out (rd, octave_fields (fnames));
+    for (octave_idx_type j = 0; j < fnames.numel (); j++)
       {
         Cell col (rd);
         for (octave_idx_type i = 0; i < n; i++)
@@ -1075,6 +1083,8 @@ public:
       return cell_tree (cell_of (v), out, depth);
     if (v.is_string ())
       return text_tree (v, out);
+    if (v.type_id () == octave_bool::static_type_id ())
+      return false;
     if (v.isstruct ())
       return struct_tree (v, out, depth);
     if (v.isnumeric () || v.islogical ())
@@ -1148,6 +1158,9 @@ public:
 
   bool number_tree (const octave_value& v, octave_value& out)
   {
+    if (! v.issparse () && ! v.iscomplex () && ! v.is_range ()
+        && v.numel () <= 1)
+      return false;
     octave_value x = v;
     bool changed = false;
     if (x.issparse ())
@@ -1297,11 +1310,14 @@ public:
   // A struct array, read field by field: an array of objects.
   octave_value struct_array (const octave_map& m, int depth)
   {
-    const std::vector<std::string> names = field_list (m.fieldnames ());
-    const octave_idx_type nf = names.size ();
+    const octave_idx_type nf = m.nfields ();
     const octave_idx_type n = m.numel ();
     const bool node = nf == 2 && m.isfield ("keys") && m.isfield ("values");
-    const Cell keys = key_cell (names);
+    const std::size_t nb = names.size ();
+    names.resize (nb + nf);
+    for (auto p = m.begin (); p != m.end (); ++p)
+      names[nb + p->second] = &p->first;
+    const Cell keys = key_cell (nb);
     std::vector<Cell> fields (nf);
     for (octave_idx_type j = 0; j < nf; j++)
       fields[j] = m.contents (j);
@@ -1321,7 +1337,7 @@ public:
         for (octave_idx_type j = 0; j < nf; j++)
           {
             const octave_value& f = fields[j].xelem (i);
-            where.push_back (crumb { nullptr, &names[j], 0 });
+            where.push_back (crumb { nullptr, names[nb + j], 0 });
             stack.push_back (tree (f, y, depth + 2) ? y : f);
             where.pop_back ();
           }
@@ -1329,6 +1345,7 @@ public:
         stack.push_back (object_node (keys, values));
         where.pop_back ();
       }
+    names.resize (nb);
     return octave_value (take (base));
   }
 
@@ -1351,44 +1368,52 @@ public:
   // A struct's fields as the members of an object, in order.
   octave_value struct_object (const octave_scalar_map& m, int depth)
   {
-    const std::vector<std::string> names = field_list (m.fieldnames ());
-    const octave_idx_type n = names.size ();
+    const octave_idx_type n = m.nfields ();
+    const std::size_t nb = names.size ();
+    names.resize (nb + n);
+    for (auto p = m.begin (); p != m.end (); ++p)
+      names[nb + p->second] = &p->first;
     const std::size_t base = stack.size ();
     octave_value y;
     for (octave_idx_type j = 0; j < n; j++)
       {
-        where.push_back (crumb { nullptr, &names[j], 0 });
+        where.push_back (crumb { nullptr, names[nb + j], 0 });
         const octave_value& f = m.contents (j);
         stack.push_back (tree (f, y, depth + 1) ? y : f);
         where.pop_back ();
       }
-    return object_node (key_cell (names), take (base));
+    const octave_value values (take (base));
+    const octave_value keys (key_cell (nb));
+    names.resize (nb);
+    return object_node (keys, values);
   }
 
-  // One key cell for every struct with the same field names.
-  static std::vector<std::string> field_list (const string_vector& sv)
+  // One key cell for all structs with the field names from NB on.
+  const Cell& key_cell (std::size_t nb)
   {
-    std::vector<std::string> names (sv.numel ());
-    for (octave_idx_type j = 0; j < sv.numel (); j++)
-      names[j] = sv(j);
-    return names;
-  }
-
-  const Cell& key_cell (const std::vector<std::string>& names)
-  {
-    std::string id;
-    for (std::size_t j = 0; j < names.size (); j++)
+    const std::size_t n = names.size () - nb;
+    std::size_t h = n;
+    for (std::size_t j = nb; j < names.size (); j++)
+      h = h * 1000003u ^ std::hash<std::string> () (*names[j]);
+    auto range = key_cells.equal_range (h);
+    for (auto it = range.first; it != range.second; ++it)
       {
-        id += names[j];
-        id += '\0';
+        const std::vector<std::string>& known = it->second.names;
+        bool same = known.size () == n;
+        for (std::size_t j = 0; same && j < n; j++)
+          same = known[j] == *names[nb + j];
+        if (same)
+          return it->second.keys;
       }
-    auto hit = key_cells.find (id);
-    if (hit != key_cells.end ())
-      return hit->second;
+    key_entry e;
     const std::size_t base = stack.size ();
-    for (std::size_t j = 0; j < names.size (); j++)
-      stack.push_back (octave_value (names[j], '\''));
-    return key_cells.emplace (id, take (base)).first->second;
+    for (std::size_t j = nb; j < names.size (); j++)
+      {
+        e.names.push_back (*names[j]);
+        stack.push_back (octave_value (*names[j], '\''));
+      }
+    e.keys = take (base);
+    return key_cells.emplace (h, std::move (e))->second.keys;
   }
 
   // A containers.Map: an object of its keys in the map's order.
