@@ -411,6 +411,20 @@ public:
     return octave_value (m);
   }
 
+  // A copy of C with element I replaced by X.  Each element is copied once
+  // into storage of the cell's own allocator: copying the cell and then
+  // assigning would first fill the new storage with empty values.
+  static Cell replaced (const Cell& c, octave_idx_type i, const octave_value& x)
+  {
+    const octave_idx_type n = c.numel ();
+    cell_allocator alloc;
+    octave_value *items = cell_alloc_traits::allocate (alloc, n);
+    const octave_value *from = c.data ();
+    for (octave_idx_type k = 0; k < n; k++)
+      cell_alloc_traits::construct (alloc, items + k, k == i ? x : from[k]);
+    return Cell (Array<octave_value> (items, c.dims (), alloc));
+  }
+
   // C with room for one more element at its end: a row stays a row,
   // anything else becomes a column.
   static Cell grown (const Cell& c)
@@ -638,9 +652,7 @@ public:
         const octave_value child = set (cell_of (p.values).xelem (p.i),
                                         k + 1, value);
         where.pop_back ();
-        Cell values = cell_of (p.values);
-        values(p.i) = child;
-        return object_node (p.keys, values);
+        return object_node (p.keys, replaced (cell_of (p.values), p.i, child));
       }
     Cell items;
     if (p.kind == spot::cell)
@@ -661,8 +673,7 @@ public:
     where.push_back (crumb_of (p, s));
     const octave_value child = set (items.xelem (p.i), k + 1, value);
     where.pop_back ();
-    items(p.i) = child;
-    return items;
+    return replaced (items, p.i, child);
   }
 
   // The crumbs of the whole path, for converting the value set there.
