@@ -140,6 +140,7 @@ public:
     std::vector<const octave_base_value *> reps;
     octave_fields fields;
     std::vector<octave_idx_type> slot;   // the field of each member
+    std::vector<octave_idx_type> last;   // the last member of each field
   };
   // Trees from the reader share one host value per repeated key, so the
   // keys' identities find an object's layout without reading their text.
@@ -268,9 +269,13 @@ public:
       return false;
     if (v.numel () == 1)
       {
+        // The fields are found by name in the map's own sorted list.
         const octave_scalar_map m = v.scalar_map_value ();
-        keys = m.getfield ("keys");
-        values = m.getfield ("values");
+        for (auto p = m.begin (); p != m.end (); ++p)
+          if (p->first == "keys")
+            keys = m.contents (p->second);
+          else if (p->first == "values")
+            values = m.contents (p->second);
       }
     else
       {
@@ -798,6 +803,9 @@ public:
         l->reps.push_back (&k.get_rep ());
         l->slot.push_back (l->fields.getfield (name));
       }
+    l->last.resize (l->fields.nfields ());
+    for (octave_idx_type i = 0; i < keys.numel (); i++)
+      l->last[l->slot[i]] = i;
     last_layout = l.get ();
     layouts.emplace (h, std::move (l));
     return *last_layout;
@@ -893,16 +901,17 @@ public:
     const octave_idx_type nf = fields.nfields ();
     std::vector<Cell> cols (nf);
     for (octave_idx_type j = 0; j < nf; j++)
-      cols[j] = Cell (dim_vector (n, 1));
-    for (octave_idx_type i = 0; i < n; i++)
       {
-        const Cell& v = cell_of (values[i]);
-        const layout& l = *ls[i];
-        const octave_idx_type nk = v.numel ();
-        where.push_back (crumb { nullptr, nullptr, i });
-        for (octave_idx_type m = 0; m < nk; m++)
-          cols[l.slot[m]](i) = plain (v.xelem (m), depth + 2);
-        where.pop_back ();
+        const std::size_t base = stack.size ();
+        for (octave_idx_type i = 0; i < n; i++)
+          {
+            const layout& l = *ls[i];
+            where.push_back (crumb { nullptr, nullptr, i });
+            stack.push_back (plain (cell_of (values[i]).xelem (l.last[j]),
+                                    depth + 2));
+            where.pop_back ();
+          }
+        cols[j] = take (base);
       }
     octave_map out (dim_vector (n, 1), fields);
     for (octave_idx_type j = 0; j < nf; j++)
