@@ -61,21 +61,18 @@ function bench_convert (datadir, runs, bigruns, only, make_mixed, target)
   printf ("tree of tree: ledgertree (tree) / __ledgeremit__ (tree) to a file in memory\n");
   printf ("\ntargets (ratios of best times, this run):\n");
   printf ("%-52s %-8s %-9s %s\n", "target", "limit", "measured", "result");
-  for doc = {"canada", "citm_catalog", "twitter"}
-    k = find (strcmp ({r.name}, [doc{1} ".json"]));
-    v = NaN;
-    if (! isempty (k))
-      v = r(k).plain;
-    endif
-    target (sprintf ("ledgerplain of ledgerdecode, %s", doc{1}), "<= 1.0", v, 1.0);
-  endfor
-  for doc = {"canada", "citm_catalog", "twitter"}
-    k = find (strcmp ({r.name}, [doc{1} ".json"]));
-    v = NaN;
-    if (! isempty (k))
-      v = r(k).encode;
-    endif
-    target (sprintf ("ledgerencode of ledgertree, %s", doc{1}), "<= 0.8", v, 0.8);
+  ratios = {"plain", "ledgerplain of ledgerdecode", 1.0;
+            "encode", "ledgerencode of ledgertree", 0.8};
+  for j = 1:rows (ratios)
+    [field, what, lim] = ratios{j,:};
+    for doc = {"canada", "citm_catalog", "twitter"}
+      k = find (strcmp ({r.name}, [doc{1} ".json"]));
+      v = NaN;
+      if (! isempty (k))
+        v = r(k).(field);
+      endif
+      target (sprintf ("%s, %s", what, doc{1}), sprintf ("<= %.1f", lim), v, lim);
+    endfor
   endfor
   v = NaN;
   if (! isempty (r))
