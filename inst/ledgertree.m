@@ -154,3 +154,24 @@ endfunction
 %!   assert (err.identifier, "ledgerkit:tree");
 %!   assert (err.message, "ledgertree: JSON cannot hold the function_handle value at /1");
 %! end_try_catch
+
+%!test
+%! ## Nesting beyond 1000 levels is refused with an error, not a crash;
+%! ## 1000 levels are fine, for ledgerplain too.
+%! c = {};
+%! for i = 1:1000
+%!   c = {c};
+%! endfor
+%! assert (iscell (ledgertree (c)));
+%! assert (iscell (ledgerplain (c)));
+%! c = {c};
+%! for f = {@ledgertree, @ledgerplain}
+%!   try
+%!     f{1} (c);
+%!     error ("no error");
+%!   catch err
+%!     assert (err.identifier, "ledgerkit:tree");
+%!     assert (err.message, sprintf ("%s: the value at /%s is nested deeper than 1000 levels",
+%!                                   func2str (f{1}), strjoin (repmat ({"0"}, 1, 1001), "/")));
+%!   end_try_catch
+%! endfor
