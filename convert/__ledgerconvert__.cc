@@ -647,8 +647,8 @@ public:
       {
         if (! found)
           {
-            Cell keys = grown (cell_of (p.keys).index (idx_vector (0, p.n)));
-            Cell values = grown (cell_of (p.values).index (idx_vector (0, p.n)));
+            Cell keys = grown (cell_of (p.keys).index (octave::idx_vector (0, p.n)));
+            Cell values = grown (cell_of (p.values).index (octave::idx_vector (0, p.n)));
             keys(p.n) = octave_value (s.key, '\'');
             values(p.n) = value;
             return object_node (keys, values);
