@@ -497,17 +497,18 @@ public:
   }
 
   // The array position a pointer token stands for: digits without a
-  // leading zero; -1 for anything else.
+  // leading zero; -1 for anything else.  One too large for any array is
+  // past the end of every one.
   static octave_idx_type position (const std::string& t)
   {
-    if (t.empty () || t.size () > 15 || (t[0] == '0' && t.size () > 1))
+    if (t.empty () || (t[0] == '0' && t.size () > 1))
       return -1;
     octave_idx_type v = 0;
     for (char c : t)
       {
         if (c < '0' || c > '9')
           return -1;
-        v = 10 * v + (c - '0');
+        v = v > 100000000000000 ? v : 10 * v + (c - '0');
       }
     return v;
   }
