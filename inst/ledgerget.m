@@ -100,7 +100,7 @@ endfunction
 
 %!test
 %! ## A missing step: found false and [], or an error naming it.
-%! for p = {"/x", "/a/b/3", "/a/b/-", "/a/x/y", "/a/b/99999999999999999999",
+%! for p = {"/x", "/a/b/3", "/a/b/-", "/a/x/y", "/a/b/99999999999999999999", ...
 %!          {"a", "b", 4}, {"a", "c"}}
 %!   [v, found] = ledgerget (t, p{1});
 %!   assert (found, false);
