@@ -28,7 +28,7 @@
 ## a converted array;
 ##
 ## @item every double is the one the text stands for: @code{jsondecode}
-## reads some long numbers a unit in the last place off.
+## reads some long numbers a unit or two in the last place off.
 ## @end itemize
 ##
 ## A tree made by hand may also hold numeric arrays (each a column of its
