@@ -922,16 +922,8 @@ public:
 
   static bool same_names (const layout& a, const layout& b)
   {
-    if (a.fields.is_same (b.fields))
-      return true;
-    const string_vector x = a.fields.fieldnames ();
-    const string_vector y = b.fields.fieldnames ();
-    if (x.numel () != y.numel ())
-      return false;
-    for (octave_idx_type i = 0; i < x.numel (); i++)
-      if (x(i) != y(i))
-        return false;
-    return true;
+    return a.fields.is_same (b.fields)
+           || same_strings (a.fields.fieldnames (), b.fields.fieldnames ());
   }
 
   // An array of arrays.  Arrays of one size and kind (numbers, logical

@@ -136,7 +136,7 @@ endfunction
 %!         0, docs{i});
 %! endfor
 
-## Where the issue's rules differ from jsondecode on purpose.
+## Where ledgerplain differs from jsondecode on purpose, rule by rule.
 %!test
 %! ## Rule: integers beyond 2^53 keep their class...
 %! assert (ledgerplain (ledgerdecode ("9007199254740993")), uint64 (2)^53 + 1);

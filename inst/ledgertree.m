@@ -96,7 +96,7 @@ endfunction
 %!   endif
 %! endfor
 
-## Where jsonencode falls short, by the issue's rules: 64-bit integers
+## Where ledgertree differs from jsonencode on purpose: 64-bit integers
 ## written exactly (jsonencode refuses those beyond 2^53 and single values
 ## here); struct ([]) is null and a struct array without elements an empty
 ## array (jsonencode writes no text at all); a complex or sparse scalar is
