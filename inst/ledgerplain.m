@@ -75,7 +75,7 @@ endfunction
 %!                    '"trials": [{"rt": 0.5, "ok": true}, {"rt": null, "ok": false}], ' ...
 %!                    '"ids": [1, 9007199254740993]}']);
 %! p = ledgerplain (t)
-%! rt = [p.trials.rt]
+%! rt = p.trials(2).rt         # null is []
 %! p.ids
 
 ## The same value: class, size, field names in order, and every element.
