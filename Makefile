@@ -9,7 +9,8 @@ MKOCTFILE ?= mkoctfile
 OCTAVE    ?= octave-cli
 include tools/flags.mk
 
-MODULES = reader/__ledgerscan__.oct writer/__ledgeremit__.oct
+MODULES = reader/__ledgerscan__.oct writer/__ledgeremit__.oct \
+          convert/__ledgerconvert__.oct
 # Test-only helpers (reference implementations used as oracles).
 TEST_MODULES = tests/__ledgeroracle__.oct
 
@@ -39,7 +40,7 @@ check-octave:
 	@bash tools/check-octave.sh $(RELEASES)
 
 clean:
-	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o tests/*.o
+	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o convert/*.o tests/*.o
 	rm -rf build sanitize dist fuzz/out ledgerkit-*.tar.gz
 
 dist:

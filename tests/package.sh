@@ -26,8 +26,8 @@ bash tools/dist.sh "$tmp" >/dev/null
 tarball=$(ls "$tmp"/ledgerkit-*.tar.gz)
 
 # Every function file has tests, and so does a module whose source holds them.
-with_tests="loadledger ledgerdecode saveledger ledgerencode"
-for f in reader/__ledgerscan__.cc writer/__ledgeremit__.cc; do
+with_tests="loadledger ledgerdecode saveledger ledgerencode ledgerget ledgerset ledgerplain ledgertree"
+for f in reader/__ledgerscan__.cc writer/__ledgeremit__.cc convert/__ledgerconvert__.cc; do
   if grep -q '^%!' "$f"; then with_tests="$with_tests $(basename "$f" .cc)"; fi
 done
 
@@ -42,7 +42,8 @@ LEDGER_TMP=$tmp LEDGER_TARBALL=$tarball LEDGER_WITH_TESTS=$with_tests \
   pkg ("load", "ledgerkit");
 
   names = {"loadledger", "ledgerdecode", "saveledger", "ledgerencode", ...
-           "__ledgerscan__", "__ledgeremit__"};
+           "ledgerget", "ledgerset", "ledgerplain", "ledgertree", ...
+           "__ledgerscan__", "__ledgeremit__", "__ledgerconvert__"};
   for i = 1:numel (names)
     where = which (names{i});
     if (! strncmp (where, tmp, numel (tmp)))

@@ -14,7 +14,7 @@ OCTAVE=${OCTAVE:-octave-cli}
 LEDGER_PATH=${LEDGER_PATH:-$top/reader:$top/writer:$top/convert:$top/inst:$top/tests}
 
 if [ $# -eq 0 ]; then
-  set -- reader/*.cc writer/*.cc inst/*.m tests/*.tst tests/*.sh
+  set -- reader/*.cc writer/*.cc convert/*.cc inst/*.m tests/*.tst tests/*.sh
 fi
 
 passed=0

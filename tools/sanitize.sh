@@ -5,8 +5,9 @@
 #   tools/sanitize.sh [FILE ...]     default: every Octave test file
 #
 # The modules (and the tests' oracle) are built with g++ sanitizers into
-# sanitize/reader, sanitize/writer and sanitize/tests, which stand first on
-# the path; the interpreter runs with gcc's sanitizer runtimes preloaded.
+# sanitize/reader, sanitize/writer, sanitize/convert and sanitize/tests,
+# which stand first on the path; the interpreter runs with gcc's sanitizer
+# runtimes preloaded.
 # Leak detection is off: the interpreter itself leaks at exit (the fuzz
 # harnesses check leaks outside it).  Any sanitizer report fails the file
 # it came from: the report stops the interpreter with a non-zero status,
@@ -40,6 +41,7 @@ build() {
 
 build reader/__ledgerscan__.cc sanitize/reader || exit 1
 build writer/__ledgeremit__.cc sanitize/writer || exit 1
+build convert/__ledgerconvert__.cc sanitize/convert || exit 1
 build tests/__ledgeroracle__.cc sanitize/tests || exit 1
 
 asan=$("$CXX" -print-file-name=libasan.so)
@@ -63,7 +65,7 @@ chmod +x "$wrapper"
 export ASAN_OPTIONS=detect_leaks=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-[ $# -gt 0 ] || set -- reader/*.cc writer/*.cc inst/*.m tests/*.tst
+[ $# -gt 0 ] || set -- reader/*.cc writer/*.cc convert/*.cc inst/*.m tests/*.tst
 
 OCTAVE=$wrapper \
 LEDGER_PATH=$top/sanitize/reader:$top/sanitize/writer:$top/sanitize/convert:$top/inst:$top/sanitize/tests:$top/tests \

@@ -1,0 +1,177 @@
+## Copyright (C) 2026 ledgerkit developers
+##
+## This file is part of ledgerkit, free software under the GNU General
+## Public License, version 3 or later; see the file COPYING.
+
+## -*- texinfo -*-
+## @deftypefn {} {@var{tree} =} ledgertree (@var{value})
+## Return the JSON tree of the ordinary value @var{value}, laid out as
+## @code{jsonencode} writes it.
+##
+## A structure is an object of its fields in order, a structure array an
+## array of objects, a @code{containers.Map} an object of its keys (numeric
+## keys as the text of their value); a cell array is an array of its
+## elements in column order; a character row is text, a character matrix an
+## array of its rows; a numeric or logical scalar is a number or true or
+## false, a vector a flat array, a matrix nested arrays by rows
+## (@code{[1 2; 3 4]} is @code{[[1,2],[3,4]]}) and an N-d array nested
+## arrays with the first dimension outermost; @code{[]} is an empty array.
+## Integers of class @code{int64} and @code{uint64} keep their class, so
+## they are written exactly.  Complex values with a zero imaginary part are
+## their real part, sparse matrices are full.  The result is what
+## @code{saveledger} and @code{ledgerencode} write.
+##
+## A value that is already a tree is returned as it is: a 1-by-1 structure
+## with exactly the fields @qcode{keys} and @qcode{values}, both cells, is
+## an object node, taken with all it holds as a tree (a matrix in it is
+## written as @code{saveledger} writes a tree's matrix, in column order),
+## and @code{struct ([])} is null.  So a tree costs next to nothing to
+## convert, and a value that holds trees keeps them; everything that needs
+## no change is shared, not copied.
+##
+## A value that JSON cannot hold (a function handle, a complex number with
+## a non-zero imaginary part, an object other than a @code{containers.Map})
+## raises an error with the identifier @qcode{"ledgerkit:tree"} that names
+## its class and where it is, as a JSON Pointer (@qcode{/servers/1/port}).
+## So does an object node whose two cells differ in length.
+##
+## Examples:
+##
+## @example
+## @group
+## ledgerencode (ledgertree (struct ("m", [1 2; 3 4], "s", @{@{"a", true@}@})))
+##   @result{} @{"m":[[1.0,2.0],[3.0,4.0]],"s":["a",true]@}
+## ledgerencode (ledgertree (containers.Map (@{"b", "a"@}, @{1, int64(2)^62@})))
+##   @result{} @{"a":4611686018427387904,"b":1.0@}
+## ledgertree (struct ("f", @{@{1, @@sin@}@}))
+##   @error{} ledgertree: JSON cannot hold the function_handle value at /f/1
+## @end group
+## @end example
+##
+## @seealso{ledgerplain, ledgerencode, saveledger, ledgerset, jsonencode}
+## @end deftypefn
+
+function tree = ledgertree (value)
+
+  if (nargin != 1)
+    print_usage ();
+  endif
+  tree = __ledgerconvert__ ("tree", "ledgertree", value);
+
+endfunction
+
+%!demo
+%! ## Ordinary values become a tree that keeps what jsonencode keeps, and
+%! ## writes 64-bit integers exactly.
+%! s.name = "run 1";
+%! s.grid = [1 2; 3 4];
+%! s.trials = struct ("rt", {0.5, 0.7});
+%! s.id = uint64 (2)^60 + 1;
+%! t = ledgertree (s);
+%! disp (ledgerencode (t, "Pretty", true))
+
+## Against jsonencode: written and read back by jsondecode, each value
+## gives what jsonencode's text gives.
+%!test
+%! m = containers.Map ({"b", "a"}, {1, [1 2; 3 4]});
+%! values = {1, -0.5, NaN, Inf, true, false, [], zeros(0, 3), zeros(3, 0), "", "abc", ...
+%!   char(zeros(0, 3)), ["ab"; "cd"; "ef"], ["a"; "b"], reshape("abcdefgh", 2, 2, 2), ...
+%!   [1 2 3], [1; 2; 3], [1 2; 3 4], [1 NaN; Inf 4], ones(3, 1, 2), reshape(1:6, 1, 3, 2), ...
+%!   reshape(1:8, 2, 2, 2), ones(1, 1, 3), reshape(1:6, 1, 1, 3, 2), true(2, 2), ...
+%!   [true false], int8([1 2; 3 4]), uint16(7), int32([1 2 3]), int64(5), 1:4, ...
+%!   {}, {1, "a"}, {1; "a"}, {1, 2; 3, 4}, {[], {}, ""}, {[1 2; 3 4]}, {{{}}}, ...
+%!   struct(), struct("a", 1), struct("a", {1, 2}), struct("a", {1; 2}), ...
+%!   struct("a", {1, 2; 3, 4}), repmat(struct(), 1, 2), struct("a", struct("b", {1, 2})), ...
+%!   struct("a", {{1, 2}}, "b", "x", "c", [1 2; 3 4]), struct("keys", 1, "values", 2), ...
+%!   struct("keys", {{"a"}}, "values", {{1}}, "other", 1), m, containers.Map(), ...
+%!   sparse([1 0; 0 2]), sparse([true false]), eye(3), complex([1 2], [0 0]), ...
+%!   {struct("x", {1, 2}), m}};
+%! for i = 1:numel (values)
+%!   v = values{i};
+%!   ours = jsondecode (ledgerencode (ledgertree (v)));
+%!   theirs = jsondecode (jsonencode (v));
+%!   if (! (isequaln (ours, theirs) && strcmp (class (ours), class (theirs))))
+%!     error ("value %d (%s): %s, not %s", i, class (v), ledgerencode (ledgertree (v)),
+%!            jsonencode (v));
+%!   endif
+%! endfor
+
+## Where ledgertree differs from jsonencode on purpose: 64-bit integers
+## written exactly (jsonencode refuses those beyond 2^53 and single values
+## here); struct ([]) is null and a struct array without elements an empty
+## array (jsonencode writes no text at all); a complex or sparse scalar is
+## a number (jsonencode writes an array of one); numeric Map keys are the
+## text of their value (jsonencode writes the bits of the double).
+%!test
+%! cases = {
+%!   intmax("uint64"),                      "18446744073709551615"
+%!   -int64(2)^53 - 1,                      "-9007199254740993"
+%!   int64([1 2; 3 4]) * 2^60,              "[[1152921504606846976,2305843009213693952],[3458764513820540928,4611686018427387904]]"
+%!   single(0.5),                           "0.5"
+%!   single([1.5 2]),                       "[1.5,2.0]"
+%!   struct([]),                            "null"
+%!   struct("a", {}),                       "[]"
+%!   repmat(struct(), 0, 1),                "null"
+%!   complex(1, 0),                         "1.0"
+%!   sparse(5),                             "5.0"
+%!   containers.Map([3 1.5], {"x", "y"}),   '{"1.5":"y","3":"x"}'
+%!   containers.Map("KeyType", "int64", "ValueType", "any"), "{}"
+%! };
+%! for i = 1:rows (cases)
+%!   assert (ledgerencode (ledgertree (cases{i,1})), cases{i,2});
+%! endfor
+
+%!test
+%! ## A tree is returned as it is, and so are the trees inside a value.
+%! t = ledgerdecode ('{"a": [1, "x", {"b": null}, [], {}], "a": 9007199254740993}');
+%! assert (ledgertree (t), t);
+%! assert (ledgertree ({t, t}), {t, t});
+%! assert (ledgertree (struct ([])), struct ([]));
+%! e = struct ("keys", {cell(0, 1)}, "values", {cell(0, 1)});
+%! assert (ledgertree (e), e);
+%! assert (ledgertree (struct ()), e);
+%! ## An object node is taken as it is, with all it holds: its values are
+%! ## tree values, as the writer reads them.
+%! h = struct ("keys", {{"m", 2}}, "values", {{[1 2; 3 4], {1}}});
+%! assert (ledgertree (h), h);
+%! assert (ledgertree ({h}), {h});
+%! assert (ledgertree (struct ("s", h)).values, {h});
+
+%!error <ledgertree: JSON cannot hold the function_handle value at the root> ledgertree (@sin)
+%!error <ledgertree: JSON cannot hold the function_handle value at /servers/1/port> ledgertree (struct ("servers", {{struct("port", 1), struct("port", @cos)}}))
+%!error <ledgertree: JSON cannot hold the function_handle value at /1/a> ledgertree (struct ("a", {1, @sin}))
+%!error <ledgertree: JSON cannot hold the function_handle value at /k> ledgertree (containers.Map ({"k"}, {@sin}))
+%!error <ledgertree: JSON cannot hold the complex double at /x: its imaginary part is not zero> ledgertree (struct ("x", [1 2i]))
+%!error <ledgertree: JSON cannot hold the complex single at the root> ledgertree (single (1i))
+%!error <ledgertree: JSON cannot hold the inline value at /0> ledgertree ({inline("x")})
+%!error <ledgertree: the object at /0 has 1 keys but 2 values> ledgertree ({struct("keys", {{"a"}}, "values", {{1, 2}})})
+%!error <ledgertree: the object at /a/1 has 2 keys but 1 values> ledgertree (struct ("a", {{1, struct("keys", {{"x", "y"}}, "values", {{1}})}}))
+%!error <Invalid call to ledgertree> ledgertree ()
+%!test
+%! try
+%!   ledgertree ({1, @sin});
+%! catch err
+%!   assert (err.identifier, "ledgerkit:tree");
+%!   assert (err.message, "ledgertree: JSON cannot hold the function_handle value at /1");
+%! end_try_catch
+
+%!test
+%! ## Nesting beyond 1000 levels is refused with an error, not a crash;
+%! ## 1000 levels are fine, for ledgerplain too.
+%! c = {};
+%! for i = 1:1000
+%!   c = {c};
+%! endfor
+%! assert (iscell (ledgertree (c)));
+%! assert (iscell (ledgerplain (c)));
+%! c = {c};
+%! for f = {@ledgertree, @ledgerplain}
+%!   try
+%!     f{1} (c);
+%!     error ("no error");
+%!   catch err
+%!     assert (err.identifier, "ledgerkit:tree");
+%!     assert (err.message, sprintf ("%s: the value at /%s is nested deeper than 1000 levels",
+%!                                   func2str (f{1}), strjoin (repmat ({"0"}, 1, 1001), "/")));
+%!   end_try_catch
+%! endfor
