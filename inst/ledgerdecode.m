@@ -76,22 +76,32 @@
 
 function [tree, errmsg] = ledgerdecode (text, varargin)
 
-  if (nargin < 1)
-    print_usage ();
-  endif
-  check_row ("ledgerdecode", "TEXT", text);
-  opts = ledger_options ("ledgerdecode", {"Comments", "TrailingCommas", "InfNaN"},
-                         varargin);
-
-  [tree, errmsg] = __ledgerscan__ (text, opts.comments, opts.trailingcommas,
-                                   opts.infnan);
-  if (! isempty (errmsg))
-    errmsg = ["ledgerdecode: " errmsg];
-    if (nargout < 2)
-      error ("ledgerkit:parse", "%s", errmsg);
+  ## The common call, a character row and no options, is read at once: the
+  ## module checks it, since every call here costs.  Any other call comes
+  ## back unread (ERRMSG true) and is checked and read below.
+  [tree, errmsg] = __ledgerdecode__ (text, varargin);
+  if (errmsg)
+    if (islogical (errmsg))
+      [tree, errmsg] = read_checked (text, varargin);
+    endif
+    if (! isempty (errmsg))
+      errmsg = ["ledgerdecode: " errmsg];
+      if (nargout < 2)
+        error ("ledgerkit:parse", "%s", errmsg);
+      endif
     endif
   endif
 
+endfunction
+
+function [tree, errmsg] = read_checked (text, args)
+  check_row ("ledgerdecode", "TEXT", text);
+  [comments, commas, infnan, lines] = reading_options ("ledgerdecode", args);
+  if (lines)
+    [tree, errmsg] = __ledgerlines__ (text, comments, commas, infnan);
+  else
+    [tree, errmsg] = __ledgerscan__ (text, comments, commas, infnan);
+  endif
 endfunction
 
 %!test

@@ -76,61 +76,31 @@
 
 function [tree, errmsg] = loadledger (file, varargin)
 
-  if (nargin < 1)
-    print_usage ();
+  ## The module reads the file itself: a relative name is taken from the
+  ## current folder, never from the load path, and every fault comes with
+  ## the system's reason.  The common call goes straight to it.
+  if (nargin == 1 && ischar (file) && isrow (file))
+    [tree, errmsg, id] = __ledgerload__ (tilde_expand (file), 0, 0, 0, 0);
+  else
+    if (nargin < 1)
+      print_usage ();
+    endif
+    check_row ("loadledger", "FILE", file);
+    [comments, commas, infnan, lines] = reading_options ("loadledger",
+                                                         varargin);
+    [tree, errmsg, id] = __ledgerload__ (tilde_expand (file), comments,
+                                         commas, infnan, lines);
   endif
-  check_row ("loadledger", "FILE", file);
-  opts = ledger_options ("loadledger", {"Comments", "TrailingCommas", "InfNaN"},
-                         varargin);
-
-  tree = [];
-  [text, errmsg] = read_bytes (file);
-  if (isempty (errmsg))
-    [tree, errmsg] = __ledgerscan__ (text, opts.comments, opts.trailingcommas,
-                                     opts.infnan);
-    if (! isempty (errmsg))
+  if (! isempty (errmsg))
+    if (strcmp (id, "ledgerkit:parse"))
       errmsg = ["loadledger: " file ": " errmsg];
-      if (nargout < 2)
-        error ("ledgerkit:parse", "%s", errmsg);
-      endif
+    else
+      errmsg = ["loadledger: " errmsg];
     endif
-  elseif (nargout < 2)
-    error ("ledgerkit:io", "%s", errmsg);
-  endif
-
-endfunction
-
-## The whole file as one character row of its bytes.  fread converts
-## nothing for "*char" (the stream's encoding plays no part), and an empty
-## file gives an empty row.
-function [text, errmsg] = read_bytes (file)
-
-  text = "";
-  errmsg = "";
-  ## fopen looks for a relative name that is not there along the load path,
-  ## and would read some other file of that name; "./" keeps it here, as
-  ## saveledger does.
-  path = tilde_expand (file);
-  if (! is_absolute_filename (path))
-    path = ["." filesep path];
-  endif
-  [fid, msg] = fopen (path, "r");
-  if (fid < 0)
-    errmsg = sprintf ("loadledger: unable to open the file '%s' for reading (%s).",
-                      file, msg);
-    return;
-  endif
-  unwind_protect
-    text = fread (fid, Inf, "*char").';
-    [msg, err] = ferror (fid);
-    if (err != 0)
-      text = "";
-      errmsg = sprintf ("loadledger: unable to read the file '%s' (%s).",
-                        file, msg);
+    if (nargout < 2)
+      error (id, "%s", errmsg);
     endif
-  unwind_protect_cleanup
-    fclose (fid);
-  end_unwind_protect
+  endif
 
 endfunction
 

@@ -30,6 +30,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// PKG_ADD: autoload ("__ledgerdecode__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerlines__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerload__", "__ledgerscan__.oct");
 
@@ -83,8 +84,11 @@ public:
   std::vector<octave_value> stack;
   // Decoded bytes of the text being read when it holds escapes.
   std::string scratch;
-  // One host value per distinct short key: repeated keys share it.
+  // One host value per distinct short key: repeated keys share it.  The
+  // first few keys of a text are not looked up, so that a small text pays
+  // nothing for the table.
   std::unordered_map<std::string, octave_value> keys_seen;
+  std::size_t keys_read = 0;
   octave_fields object_fields;
   // Values are copy-on-write: one null, one {} and one [] serve the call.
   octave_value null_node;
@@ -96,6 +100,7 @@ public:
   static const int max_depth = 64;
   static const std::size_t key_cache_limit = 4096;
   static const std::size_t key_cache_length = 64;
+  static const std::size_t key_cache_after = 16;
   static const int values_per_check = 4096;
   static const std::size_t bytes_per_check = std::size_t (1) << 20;
 
@@ -601,7 +606,15 @@ public:
     if (n == 0)
       return octave_value (std::string (), '\'');
     charNDArray row (dim_vector (1, n));
-    std::memcpy (row.fortran_vec (), bytes, n);
+    // A long text is copied a stretch at a time, looking at Ctrl-C between.
+    char *to = row.fortran_vec ();
+    for (std::size_t done = 0; done < n; done += bytes_per_check)
+      {
+        if (done)
+          octave_quit ();
+        std::memcpy (to + done, bytes + done,
+                     std::min (bytes_per_check, n - done));
+      }
     return octave_value (row, '\'');
   }
 
@@ -627,7 +640,7 @@ public:
     scratch.clear ();
     if (! text (scratch))
       return octave_value ();
-    if (scratch.size () > key_cache_length)
+    if (scratch.size () > key_cache_length || keys_read++ < key_cache_after)
       return char_row (scratch.data (), scratch.size ());
     auto hit = keys_seen.find (scratch);
     if (hit != keys_seen.end ())
@@ -1046,13 +1059,13 @@ public:
       }
   }
 
-  // A pipe: wait for bytes or its end, looking at Ctrl-C ten times a second.
+  // A pipe: wait for bytes or its end, looking at Ctrl-C twenty times a second.
   static void wait_readable (int fd)
   {
     for (;;)
       {
         pollfd want = { fd, POLLIN, 0 };
-        if (::poll (&want, 1, 100) > 0)
+        if (::poll (&want, 1, 50) > 0)
           return;
         octave_quit ();
       }
@@ -1070,9 +1083,22 @@ read_results (const json_parser& parser, const octave_value& root,
     result(0) = root;
   else
     result(0) = Matrix ();
+  // The empty character value, made the cheap way: 0-by-0 either way.
   if (nargout >= 2)
-    result(1) = octave_value (parser.message, '\'');
+    result(1) = parser.message.empty ()
+                ? octave_value (charNDArray (), '\'')
+                : octave_value (parser.message, '\'');
   return result;
+}
+
+// A character vector, of either orientation.  A character matrix of several
+// rows is not one text: the conversion to one string would keep only its
+// first row.
+static bool
+is_text (const octave_value& arg)
+{
+  return arg.is_string () && (arg.rows () <= 1 || arg.columns () <= 1)
+         && arg.ndims () == 2;
 }
 
 // The entries that read a text argument: one document, or JSON Lines.
@@ -1083,10 +1109,7 @@ read_text (const octave_value_list& args, int nargout, bool lines,
   if (args.length () != 4)
     error ("%s", count_fault);
   const octave_value& arg = args(0);
-  // A character matrix of several rows is not one text: the conversion to
-  // one string would keep only its first row.
-  if (! arg.is_string () || (arg.rows () > 1 && arg.columns () > 1)
-      || arg.ndims () > 2)
+  if (! is_text (arg))
     error ("%s", type_fault);
   // The text is borrowed from the argument, not copied.
   const charNDArray chars = arg.char_array_value ();
@@ -1106,6 +1129,40 @@ F__ledgerscan__ (const octave_value_list& args, int nargout)
   return read_text (args, nargout, false,
                     "__ledgerscan__: four input arguments are required.",
                     "__ledgerscan__: TEXT must be a character vector.");
+}
+
+static const char *const decode_help =
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}] =} __ledgerdecode__ "
+  "(@var{text}, @var{options})\n"
+  "\n"
+  "\n"
+  "Parse @var{text} as @qcode{__ledgerscan__} does with every option off, "
+  "when @var{text} is a character row and @var{options} (the caller's "
+  "name/value pairs) is empty: the common call of @qcode{ledgerdecode}, "
+  "with no checks in the host language.  Any other call is not read: "
+  "@var{tree} is empty and @var{errmsg} is true, and the caller checks the "
+  "call itself.\n"
+  "\n"
+  "This is a helper IO function for the @qcode{ledgerdecode} function.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn";
+
+octave_value_list
+F__ledgerdecode__ (const octave_value_list& args, int nargout)
+{
+  if (args.length () != 2)
+    error ("__ledgerdecode__: two input arguments are required.");
+  const octave_value& arg = args(0);
+  if (! arg.is_string () || arg.rows () > 1 || arg.ndims () != 2
+      || ! args(1).isempty ())
+    return octave_value_list ({ Matrix (), octave_value (true) });
+  const charNDArray chars = arg.char_array_value ();
+  json_parser parser (std::string_view (chars.data (), chars.numel ()),
+                      false, false, false);
+  const octave_value root = parser.parse ();
+  return read_results (parser, root, nargout);
 }
 
 static const char *const lines_help =
@@ -1161,8 +1218,8 @@ F__ledgerload__ (const octave_value_list& args, int nargout)
   if (args.length () != 5)
     error ("__ledgerload__: five input arguments are required.");
   const octave_value& arg = args(0);
-  if (! arg.is_string () || arg.rows () > 1 || arg.ndims () > 2)
-    error ("__ledgerload__: FILE must be a character row.");
+  if (! is_text (arg))
+    error ("__ledgerload__: FILE must be a character vector.");
   const charNDArray chars = arg.char_array_value ();
   const std::string name (chars.data (), chars.numel ());
   const bool comments = args(1).bool_value ();
@@ -1211,6 +1268,13 @@ G__ledgerscan__ (const octave::dynamic_library& shl, bool relative)
 {
   return install (shl, relative, F__ledgerscan__, "__ledgerscan__",
                   scan_help);
+}
+
+extern "C" OCTAVE_EXPORT octave_function *
+G__ledgerdecode__ (const octave::dynamic_library& shl, bool relative)
+{
+  return install (shl, relative, F__ledgerdecode__, "__ledgerdecode__",
+                  decode_help);
 }
 
 extern "C" OCTAVE_EXPORT octave_function *
