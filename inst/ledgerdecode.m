@@ -74,15 +74,15 @@
 ## @seealso{loadledger, ledgerencode, saveledger, jsondecode}
 ## @end deftypefn
 
-function [tree, errmsg] = ledgerdecode (text, varargin)
+function [tree, errmsg] = ledgerdecode (varargin)
 
-  ## The common call, a character row and no options, is read at once: the
-  ## module checks it, since every call here costs.  Any other call comes
+  ## The common call, a character row and nothing else, is read at once: the
+  ## module checks it, since every step here costs.  Any other call comes
   ## back unread (ERRMSG true) and is checked and read below.
-  [tree, errmsg] = __ledgerdecode__ (text, varargin);
+  [tree, errmsg] = __ledgerdecode__ (varargin);
   if (errmsg)
     if (islogical (errmsg))
-      [tree, errmsg] = read_checked (text, varargin);
+      [tree, errmsg] = read_checked (varargin{:});
     endif
     if (! isempty (errmsg))
       errmsg = ["ledgerdecode: " errmsg];
@@ -94,9 +94,13 @@ function [tree, errmsg] = ledgerdecode (text, varargin)
 
 endfunction
 
-function [tree, errmsg] = read_checked (text, args)
+function [tree, errmsg] = read_checked (text, varargin)
+  if (nargin < 1)
+    print_usage ("ledgerdecode");
+  endif
   check_row ("ledgerdecode", "TEXT", text);
-  [comments, commas, infnan, lines] = reading_options ("ledgerdecode", args);
+  [comments, commas, infnan, lines] = reading_options ("ledgerdecode",
+                                                       varargin);
   if (lines)
     [tree, errmsg] = __ledgerlines__ (text, comments, commas, infnan);
   else

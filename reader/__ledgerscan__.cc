@@ -97,12 +97,12 @@ public:
   // Values (or escapes, comments, lines) left before Ctrl-C is looked at.
   int countdown = values_per_check;
 
-  static const int max_depth = 64;
-  static const std::size_t key_cache_limit = 4096;
-  static const std::size_t key_cache_length = 64;
-  static const std::size_t key_cache_after = 16;
-  static const int values_per_check = 4096;
-  static const std::size_t bytes_per_check = std::size_t (1) << 20;
+  static constexpr int max_depth = 64;
+  static constexpr std::size_t key_cache_limit = 4096;
+  static constexpr std::size_t key_cache_length = 64;
+  static constexpr std::size_t key_cache_after = 16;
+  static constexpr int values_per_check = 4096;
+  static constexpr std::size_t bytes_per_check = std::size_t (1) << 20;
 
   json_parser (std::string_view text, bool allow_comments, bool allow_commas,
                bool allow_infnan)
@@ -1095,7 +1095,7 @@ read_results (const json_parser& parser, const octave_value& root,
 // rows is not one text: the conversion to one string would keep only its
 // first row.
 static bool
-is_text (const octave_value& arg)
+is_char_vector (const octave_value& arg)
 {
   return arg.is_string () && (arg.rows () <= 1 || arg.columns () <= 1)
          && arg.ndims () == 2;
@@ -1109,7 +1109,7 @@ read_text (const octave_value_list& args, int nargout, bool lines,
   if (args.length () != 4)
     error ("%s", count_fault);
   const octave_value& arg = args(0);
-  if (! is_text (arg))
+  if (! is_char_vector (arg))
     error ("%s", type_fault);
   // The text is borrowed from the argument, not copied.
   const charNDArray chars = arg.char_array_value ();
@@ -1134,15 +1134,15 @@ F__ledgerscan__ (const octave_value_list& args, int nargout)
 static const char *const decode_help =
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}] =} __ledgerdecode__ "
-  "(@var{text}, @var{options})\n"
+  "(@var{args})\n"
   "\n"
   "\n"
-  "Parse @var{text} as @qcode{__ledgerscan__} does with every option off, "
-  "when @var{text} is a character row and @var{options} (the caller's "
-  "name/value pairs) is empty: the common call of @qcode{ledgerdecode}, "
-  "with no checks in the host language.  Any other call is not read: "
-  "@var{tree} is empty and @var{errmsg} is true, and the caller checks the "
-  "call itself.\n"
+  "Parse the text as @qcode{__ledgerscan__} does with every option off, "
+  "when the cell @var{args}, the arguments of a call of "
+  "@qcode{ledgerdecode}, holds a character row and nothing else: the "
+  "common call, read with no checks in the host language.  Any other call "
+  "is not read: @var{tree} is empty and @var{errmsg} is true, and the "
+  "caller checks the call itself.\n"
   "\n"
   "This is a helper IO function for the @qcode{ledgerdecode} function.  "
   "Do NOT call it directly.\n"
@@ -1152,13 +1152,13 @@ static const char *const decode_help =
 octave_value_list
 F__ledgerdecode__ (const octave_value_list& args, int nargout)
 {
-  if (args.length () != 2)
-    error ("__ledgerdecode__: two input arguments are required.");
-  const octave_value& arg = args(0);
-  if (! arg.is_string () || arg.rows () > 1 || arg.ndims () != 2
-      || ! args(1).isempty ())
+  if (args.length () != 1 || ! args(0).iscell ())
+    error ("__ledgerdecode__: ARGS must be a cell array.");
+  const Cell call = args(0).cell_value ();
+  if (call.numel () != 1 || ! call(0).is_string () || call(0).rows () > 1
+      || call(0).ndims () != 2)
     return octave_value_list ({ Matrix (), octave_value (true) });
-  const charNDArray chars = arg.char_array_value ();
+  const charNDArray chars = call(0).char_array_value ();
   json_parser parser (std::string_view (chars.data (), chars.numel ()),
                       false, false, false);
   const octave_value root = parser.parse ();
@@ -1218,7 +1218,7 @@ F__ledgerload__ (const octave_value_list& args, int nargout)
   if (args.length () != 5)
     error ("__ledgerload__: five input arguments are required.");
   const octave_value& arg = args(0);
-  if (! is_text (arg))
+  if (! is_char_vector (arg))
     error ("__ledgerload__: FILE must be a character vector.");
   const charNDArray chars = arg.char_array_value ();
   const std::string name (chars.data (), chars.numel ());
