@@ -1303,6 +1303,9 @@ G__ledgerload__ (const octave::dynamic_library& shl, bool relative)
 %!    error ("no error for: %s", text);
 %!  endif
 %!endfunction
+%!function [t, m] = lines (text, comments = false, commas = false, infnan = false)
+%!  [t, m] = __ledgerlines__ (text, comments, commas, infnan);
+%!endfunction
 %!function same (got, want, what)
 %!  if (! isequal (got, want) || ! strcmp (class (got), class (want)))
 %!    error ("%s: got %s, want %s", what, disp (got), disp (want));
@@ -1398,6 +1401,19 @@ G__ledgerload__ (const octave::dynamic_library& shl, bool relative)
 %!   "\t\vx",            0, 0, 0, "invalid value at line 1, column 2."
 %!   "\"\xC3\xA9\" x",   0, 0, 0, "unexpected text after the value at line 1, column 5."
 %!   "[\"\xE2\x82\xAC\", x]", 0, 0, 0, "invalid value at line 1, column 7."
+%!   "\"\x80\x80\" x",    0, 0, 0, "unexpected text after the value at line 1, column 6."
+%!   "\"\xC0\x80\" x",    0, 0, 0, "unexpected text after the value at line 1, column 6."
+%!   "\"\xE2\x82\" x",    0, 0, 0, "unexpected text after the value at line 1, column 6."
+%!   "\"\xED\xA0\x80\" x", 0, 0, 0, "unexpected text after the value at line 1, column 7."
+%!   "\"\xF0\x9F\x98\x80\xBF\" x", 0, 0, 0, "unexpected text after the value at line 1, column 6."
+%!   "[\xF0\x9F\x98\x80]", 0, 0, 0, "invalid value at line 1, column 2."
+%!   ["\xFF\xFE[\x00" "1\x00]\x00"], 0, 0, 0, "the text is UTF-16LE, not UTF-8 at line 1, column 1."
+%!   ["\xFE\xFF\x00[\x00" "1\x00]"], 0, 0, 0, "the text is UTF-16BE, not UTF-8 at line 1, column 1."
+%!   "\xFF\xFE\x00\x00[\x00\x00\x00", 0, 0, 0, "the text is UTF-32LE, not UTF-8 at line 1, column 1."
+%!   "\x00\x00\xFE\xFF\x00\x00\x00[", 0, 0, 0, "the text is UTF-32BE, not UTF-8 at line 1, column 1."
+%!   "\xFF\xFE",         1, 1, 1, "the text is UTF-16LE, not UTF-8 at line 1, column 1."
+%!   ["[\x00" "1\x00]\x00"], 0, 0, 0, "invalid value at line 1, column 2."
+%!   "\xFF[]",           0, 0, 0, "invalid value at line 1, column 1."
 %!   "\"ab",             0, 0, 0, "unterminated text at line 1, column 4."
 %!   "\"",               0, 0, 0, "unterminated text at line 1, column 2."
 %!   "\"ab\\",           0, 0, 0, "unterminated text at line 1, column 5."
@@ -1655,4 +1671,137 @@ G__ledgerload__ (const octave::dynamic_library& shl, bool relative)
 %! endfor
 %! [t, m] = scan (doc);
 %! assert (m, "");
+## Columns count characters as an editor shows them, on long lines and
+## after many lines too.
+%!test
+%! assert (scanmsg ([repmat(" ", 1, 3e6) "x"]), "invalid value at line 1, column 3000001.");
+%! assert (scanmsg ([repmat("\n", 1, 3e6) "x"]), "invalid value at line 3000001, column 1.");
+%! assert (scanmsg (["\"" repmat("\xC3\xA9", 1, 2e6) "\" x"]), "unexpected text after the value at line 1, column 2000004.");
+%! assert (scanmsg (["\"" repmat("\x80", 1, 2e6) "\"\n\n  x"]), "unexpected text after the value at line 3, column 3.");
+
+## Runs of bytes longer than the stretch between two looks at Ctrl-C read
+## as any other: blanks, comments, text, escapes, digits.
+%!test
+%! m = 2.5e6;
+%! assert (scan ([repmat(" \t\r\n", 1, m / 4) "1" repmat(" ", 1, m)]), 1);
+%! assert (scan (["//" repmat("x", 1, m) "\n1"], true), 1);
+%! assert (scan (["/*" repmat("*", 1, m) "*/1"], true), 1);
+%! assert (scan (["/*" repmat("a*", 1, m) "/1"], true), 1);
+%! assert (scanmsg (["/*" repmat("*", 1, m)], true), "unterminated comment at line 1, column 1.");
+%! long = repmat ("abc\xC3\xA9", 1, m / 5);
+%! assert (scan (["\"" long "\""]), long);
+%! assert (scan (["\"" repmat('\n', 1, m) "\""]), repmat ("\n", 1, m));
+%! assert (scan (["0." repmat("0", 1, m) "1"]), 0);
+%! assert (scan (["1" repmat("0", 1, m)]), Inf);
+%! assert (scanmsg (["[" repmat("1,", 1, m) "x]"]), sprintf ("invalid value at line 1, column %d.", 2 * m + 2));
+
+## One {} and one [] serve a whole call; a change to one changes no other.
+%!test
+%! t = scan ("[{}, [], {}, [], {\"a\": {}, \"b\": []}]");
+%! assert (t{1}, struct ("keys", {cell(0, 1)}, "values", {cell(0, 1)}));
+%! assert (t{2}, cell (0, 1));
+%! assert (t{5}.values, {t{1}; t{2}});
+%! a = t{1};
+%! a.keys{end+1} = "k";
+%! b = t{2};
+%! b{end+1} = 1;
+%! assert (t{3}, t{1});
+%! assert (t{4}, cell (0, 1));
+%! assert (isempty (t{1}.keys) && isempty (t{5}.values{1}.keys));
+%! t = scan (["[" repmat("{},[],null,", 1, 1e5) "{}]"]);
+%! assert (numel (t), 3e5 + 1);
+%! assert (t{end-1}, struct ([]));
+
+## JSON Lines: one value per line; blank lines (and comments, where
+## allowed) hold none; every option applies to each line; a fault names
+## its line and column in the whole text.  {text, comments, commas, infnan,
+## the trees or the message}.
+%!test
+%! cases = {
+%!   "",                      0, 0, 0, cell(0, 1)
+%!   "\n\n \t \r\n",          0, 0, 0, cell(0, 1)
+%!   "1",                     0, 0, 0, {1}
+%!   "1\n",                   0, 0, 0, {1}
+%!   "1\n[2]\n{\"a\":3}",     0, 0, 0, {1; {2}; struct("keys", {{"a"}}, "values", {{3}})}
+%!   "\n\n1\n\n\n\"x\"\n\n",  0, 0, 0, {1; "x"}
+%!   "1\r\n[2]\r\n",          0, 0, 0, {1; {2}}
+%!   "  true  \r\n\t null",   0, 0, 0, {true; struct([])}
+%!   ["\xEF\xBB\xBF" "1\n2"], 0, 0, 0, {1; 2}
+%!   "// c\n1 // d\n/* e */\n  /**/ 2", 1, 0, 0, {1; 2}
+%!   "[1,]\n{\"a\":NaN,}",    0, 1, 1, {{1}; struct("keys", {{"a"}}, "values", {{NaN}})}
+%!   "x\n1\n2",               0, 0, 0, "invalid value at line 1, column 1."
+%!   "1\n[1 2]\n3",           0, 0, 0, "missing ',' or ']' in an array at line 2, column 4."
+%!   "1\n2\n{",               0, 0, 0, "missing object key at line 3, column 2."
+%!   "1\r\n2 3\r\n4",         0, 0, 0, "unexpected text after the value at line 2, column 3."
+%!   "1\r\n2\r\n[\r\n",       0, 0, 0, "unexpected end of the text at line 3, column 3."
+%!   "[1,\n2]",               0, 0, 0, "unexpected end of the text at line 1, column 4."
+%!   "{\"a\":\n1}",           0, 0, 0, "unexpected end of the text at line 1, column 6."
+%!   "\"a\nb\"",              0, 0, 0, "unterminated text at line 1, column 3."
+%!   "1 2",                   0, 0, 0, "unexpected text after the value at line 1, column 3."
+%!   "1\r2",                  0, 0, 0, "unexpected text after the value at line 1, column 3."
+%!   "1\n\xEF\xBB\xBF2",      0, 0, 0, "invalid value at line 2, column 1."
+%!   "/* a\n b */ 1",         1, 0, 0, "unterminated comment at line 1, column 1."
+%!   "1\n// c",               0, 0, 0, "comments are not allowed at line 2, column 1."
+%!   "[1,]\n[2,]",            0, 0, 0, "trailing commas are not allowed at line 1, column 4."
+%!   "1\n\n\"\xC3\xA9\" x",   0, 0, 0, "unexpected text after the value at line 3, column 5."
+%!   ["\xFF\xFE" "1\x00\n\x00"], 0, 0, 0, "the text is UTF-16LE, not UTF-8 at line 1, column 1."
+%! };
+%! for i = 1:rows (cases)
+%!   [t, m] = lines (cases{i, 1:4});
+%!   want = cases{i, 5};
+%!   what = sprintf ("case %d: %s", i, undo_string_escapes (cases{i, 1}));
+%!   if (ischar (want))
+%!     same (m, want, what);
+%!     same (t, [], what);
+%!   else
+%!     same (m, "", what);
+%!     if (! isequaln (t, want) || ! isequal (size (t), size (want)))
+%!       error ("%s: another tree", what);
+%!     endif
+%!   endif
+%! endfor
+%! assert (lines ("[1]\n2", 0, 0, 0), {{1}; 2});
+%!error <four input arguments are required> __ledgerlines__ ("1", 0, 0)
+%!error <TEXT must be a character vector> __ledgerlines__ (1, 0, 0, 0)
+
+## JSON Lines against the plain way: each line read as a text of its own,
+## a line that holds no value skipped, the line of a fault counted.
+%!function [t, m] = lines_plain (text, varargin)
+%!  t = {};
+%!  m = "";
+%!  parts = strsplit (text, "\n", "collapsedelimiters", false);
+%!  for k = 1:numel (parts)
+%!    [v, m] = scan (parts{k}, varargin{:});
+%!    if (strncmp (m, "the text holds no value", 23))
+%!      m = "";
+%!    elseif (! isempty (m))
+%!      m = regexprep (m, "at line 1,", sprintf ("at line %d,", k));
+%!      t = [];
+%!      return;
+%!    else
+%!      t{end+1, 1} = v;
+%!    endif
+%!  endfor
+%!  if (isempty (t))
+%!    t = cell (0, 1);
+%!  endif
+%!endfunction
+%!test
+%! rand ("state", 7);
+%! pieces = {"1", "-2.5e3", "\"a\\u00e9\"", "[1,[2,{}]]", "{\"k\":[true,null]}", ...
+%!           "", " ", "\t\r", "// c", "/* c */", "1 2", "[1,]", "NaN", "{", ...
+%!           "\"x", "tru", "[1 /* c */ ]", "\xC3\xA9", "01"};
+%! for round = 1:300
+%!   n = randi (6);
+%!   text = strjoin (pieces(randi (numel (pieces), 1, n)), "\n");
+%!   if (rand () < 0.3)
+%!     text(end+1) = "\n";
+%!   endif
+%!   opts = num2cell (rand (1, 3) < 0.5);
+%!   [t, m] = lines (text, opts{:});
+%!   [tp, mp] = lines_plain (text, opts{:});
+%!   if (! strcmp (m, mp) || ! isequaln (t, tp))
+%!     error ("%s: \"%s\" instead of \"%s\"", undo_string_escapes (text), m, mp);
+%!   endif
+%! endfor
 #endif
