@@ -200,7 +200,67 @@ endfunction
 %! assert (e, "");
 %! assert (ischar (e));
 
+%!test
+%! ## The common call, read straight by the module, gives exactly what the
+%! ## checked way gives (taken here by naming an option), on many texts.
+%! texts = {"", " ", "1", "[1, 2.5, \"x\"]", "{\"a\": {}, \"a\": []}", "null", ...
+%!          "[1 2]", "{", "\"\\u00e9\"", "tru", "[NaN]", "// c\n1", "1 2", ...
+%!          char([34 255 34]), char([239 187 191 49]), char([255 254 49 0]), ...
+%!          char(zeros (1, 0)), ["[" repmat("[", 1, 70)]};
+%! for i = 1:numel (texts)
+%!   [t1, e1] = ledgerdecode (texts{i});
+%!   [t2, e2] = ledgerdecode (texts{i}, "Comments", false);
+%!   assert (isequaln (t1, t2) && strcmp (e1, e2) && ischar (e1), texts{i});
+%! endfor
+%! ## A 0-by-N and an N-by-0 character array are both the empty text.
+%! msg = "ledgerdecode: the text holds no value at line 1, column 1.";
+%! for empty = {"", char(zeros (1, 0)), char(zeros (0, 3)), char(zeros (3, 0))}
+%!   [t, e] = ledgerdecode (empty{1});
+%!   assert (e, msg);
+%! endfor
+
+%!test
+%! ## JSON Lines: one tree per line that holds a value, in an n-by-1 cell.
+%! assert (ledgerdecode ("1\n\n[2]\r\n\"x\"", "Lines", true), {1; {2}; "x"});
+%! assert (ledgerdecode ("", "Lines", true), cell (0, 1));
+%! assert (ledgerdecode ("\n\r\n", "Lines", true), cell (0, 1));
+%! assert (ledgerdecode ("1\n2\n", "Lines", false, "lines", true), {1; 2});
+%! assert (ledgerdecode ("[1,]\n/* c */\nInf", "Lines", true, "Comments", true,
+%!                       "TrailingCommas", true, "InfNaN", true), {{1}; Inf});
+%! cases = {
+%!   "{]\n1\n2",     "missing object key at line 1, column 2."
+%!   "1\n[1,,2]\n2", "invalid value at line 2, column 4."
+%!   "1\r\n2\r\n3x", "unexpected text after the value at line 3, column 2."
+%!   "1\n2 // c\n",  "comments are not allowed at line 2, column 3."
+%! };
+%! for i = 1:rows (cases)
+%!   msg = ["ledgerdecode: " cases{i,2}];
+%!   [t, e] = ledgerdecode (cases{i,1}, "Lines", true);
+%!   assert (t, []);
+%!   assert (e, msg);
+%!   try
+%!     ledgerdecode (cases{i,1}, "Lines", true);
+%!     error ("no error was raised");
+%!   catch err
+%!     assert (err.identifier, "ledgerkit:parse");
+%!     assert (err.message, msg);
+%!   end_try_catch
+%! endfor
+
+%!test
+%! ## Option values are made plain logical values before any module sees
+%! ## them: a sparse or an integer true will do.
+%! assert (ledgerdecode ("[1,]", "TrailingCommas", sparse (true)), {1});
+%! assert (ledgerdecode ("1\n2", "Lines", int8 (1)), {1; 2});
+%! assert (ledgerdecode ("[1,]", "TrailingCommas", sparse (1)), {1});
+
 %!error <Invalid call to ledgerdecode> ledgerdecode ()
+%!error <ledgerdecode: unknown option ''> ledgerdecode ("[]", "", true)
+%!error <ledgerdecode: an option name must be a character row, not a 2x1 char array> ledgerdecode ("[]", ["a"; "b"], true)
+%!error <the value of 'Lines' must be true or false> ledgerdecode ("[]", "Lines", sparse ([true true]))
+%!error <the value of 'Comments' must be true or false> ledgerdecode ("[]", "Comments", complex (1, 1))
+%!error <TEXT must be a character row, not a 1x2x2 char array> ledgerdecode (repmat ("a", [1 2 2]))
+%!error <TEXT must be a character row, not a 2x1 char array> ledgerdecode (["1"; "2"])
 %!error <ledgerdecode: TEXT must be a character row, not double> ledgerdecode (5)
 %!error <TEXT must be a character row, not a 2x2 char array> ledgerdecode (["[1"; "2]"])
 %!error <TEXT must be a character row, not cell> [t, e] = ledgerdecode ({"[]"})
