@@ -140,6 +140,28 @@ public:
     return std::min (source.size (), from + bytes_per_check);
   }
 
+  // The first byte at or after FROM that KEEP does not take.
+  template <bool (*keep) (unsigned char)>
+  std::size_t run (std::size_t from) const
+  {
+    const unsigned char *p
+      = reinterpret_cast<const unsigned char *> (source.data ());
+    for (;;)
+      {
+        const std::size_t stop = stretch (from);
+        while (from < stop && keep (p[from]))
+          from++;
+        if (from < stop || stop == source.size ())
+          return from;
+        octave_quit ();
+      }
+  }
+
+  static bool is_blank (unsigned char b)
+  {
+    return b == ' ' || b == '\n' || b == '\r' || b == '\t';
+  }
+
   octave_value parse ()
   {
     if (! start ())
@@ -227,19 +249,10 @@ public:
     const std::size_t n = source.size ();
     while (pos < n)
       {
-        const std::size_t stop = stretch (pos);
-        unsigned char b = 0;
-        while (pos < stop
-               && ((b = source[pos]) == ' ' || b == '\n' || b == '\r'
-                   || b == '\t'))
-          pos++;
-        if (pos == stop)
-          {
-            if (pos < n)
-              octave_quit ();
-            continue;
-          }
-        if (b != '/' || pos + 1 >= n
+        pos = run<is_blank> (pos);
+        if (pos == n)
+          break;
+        if (byte () != '/' || pos + 1 >= n
             || (source[pos+1] != '/' && source[pos+1] != '*'))
           return true;
         if (! comments)
@@ -446,17 +459,7 @@ public:
   // Index of the first byte at or after FROM that is not plain text.
   std::size_t plain_run (std::size_t from) const
   {
-    const unsigned char *p
-      = reinterpret_cast<const unsigned char *> (source.data ());
-    for (;;)
-      {
-        const std::size_t stop = stretch (from);
-        while (from < stop && plain (p[from]))
-          from++;
-        if (from < stop || stop == source.size ())
-          return from;
-        octave_quit ();
-      }
+    return run<plain> (from);
   }
 
   bool text (std::string& out)
@@ -653,17 +656,14 @@ public:
 
   // ---- numbers ------------------------------------------------------------
 
+  // Not looked at for Ctrl-C: converting the literal takes longer than
+  // this, and it cannot be stopped either.
   std::size_t skip_digits (std::size_t from) const
   {
-    for (;;)
-      {
-        const std::size_t stop = stretch (from);
-        while (from < stop && is_digit (source[from]))
-          from++;
-        if (from < stop || stop == source.size ())
-          return from;
-        octave_quit ();
-      }
+    const std::size_t n = source.size ();
+    while (from < n && is_digit (source[from]))
+      from++;
+    return from;
   }
 
   octave_value number ()
