@@ -182,8 +182,8 @@ namespace
     bool start ()
     {
       const std::string_view marks[] = {
-        std::string_view ("\xFF\xFE\0\0", 4), std::string_view ("\0\0\xFE\xFF", 4),
-        "\xFF\xFE", "\xFE\xFF" };
+        std::string_view ("\xFF\xFE\0\0", 4),
+        std::string_view ("\0\0\xFE\xFF", 4), "\xFF\xFE", "\xFE\xFF" };
       const char *names[] = { "UTF-32LE", "UTF-32BE", "UTF-16LE", "UTF-16BE" };
       for (int k = 0; k < 4; k++)
         if (text.substr (0, marks[k].size ()) == marks[k])
@@ -215,14 +215,9 @@ namespace
             return octave_value ();
           if (! end ())
             {
-              octave_value v = value (0);
-              if (! message.empty () || ! skip ())
+              octave_value v = last_value ();
+              if (! message.empty ())
                 return octave_value ();
-              if (! end ())
-                {
-                  fail ("unexpected text after the value");
-                  return octave_value ();
-                }
               rows.push_back (v);
             }
           from = stop + 1;
@@ -241,6 +236,12 @@ namespace
           fail ("the text holds no value");
           return octave_value ();
         }
+      return last_value ();
+    }
+
+    // A value, then nothing but blanks to the end of the text.
+    octave_value last_value ()
+    {
       octave_value v = value (0);
       if (! message.empty () || ! skip ())
         return octave_value ();

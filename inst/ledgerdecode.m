@@ -44,6 +44,15 @@
 ## @item @qcode{"InfNaN"}
 ## Allow the numbers @code{NaN}, @code{Infinity}, @code{-Infinity},
 ## @code{Inf} and @code{-Inf}.
+##
+## @item @qcode{"Lines"}
+## Read JSON Lines, one value per line: @var{tree} is then an n-by-1 cell
+## array of trees, one for each line that holds a value.  Lines end in a
+## line feed (a @qcode{"\r\n"} ending and a last line without one are
+## fine); a line of only blanks, and with @qcode{"Comments"} of only
+## comments, holds no value; each line is read as a text of its own, with
+## the other options; an empty text gives a 0-by-1 cell.  A fault names
+## its line and column in the whole text.
 ## @end table
 ##
 ## A fault in the text raises an error with the identifier
@@ -65,6 +74,9 @@
 ## ledgerdecode ("[1, 2,]", "TrailingCommas", true)
 ##   @result{} @{ [1,1] = 1
 ##        [2,1] = 2 @}
+## ledgerdecode (sprintf ("1\n\n[2]\n"), "Lines", true)
+##   @result{} @{ [1,1] = 1
+##        [2,1] = @{ [1,1] = 2 @} @}
 ## [t, err] = ledgerdecode ("[1 2]")
 ##   @result{} t = [](0x0)
 ##   @result{} err = ledgerdecode: missing ',' or ']' in an array at line 1, column 4.

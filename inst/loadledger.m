@@ -45,6 +45,11 @@
 ## @item @qcode{"InfNaN"}
 ## Allow the numbers @code{NaN}, @code{Infinity}, @code{-Infinity},
 ## @code{Inf} and @code{-Inf}.
+##
+## @item @qcode{"Lines"}
+## Read JSON Lines, one value per line: @var{tree} is then an n-by-1 cell
+## array of trees, one for each line that holds a value, by the rules that
+## @code{help ledgerdecode} gives.
 ## @end table
 ##
 ## A fault in the JSON text raises an error with the identifier
@@ -52,8 +57,15 @@
 ## for example
 ## @code{loadledger: conf.json: missing ',' or '@}' in an object at line 3, column 5.};
 ## a file that cannot be read raises one with the identifier
-## @qcode{"ledgerkit:io"}.  With two outputs neither is raised: @var{tree} is
-## then @code{[]} and @var{errmsg} the message, which is empty on success.
+## @qcode{"ledgerkit:io"} that names the file and gives the system's
+## reason, for example
+## @code{loadledger: unable to open the file 'conf.json' for reading (No such file or directory).}
+## With two outputs neither is raised: @var{tree} is then @code{[]} and
+## @var{errmsg} the message, which is empty on success.
+##
+## Regular files and pipes are read; a device such as @file{/dev/zero} is
+## refused, and so is a file of more than half of the memory, which could
+## not be held with its tree.  Ctrl-C stops the reading at once.
 ##
 ## Example:
 ##
@@ -64,6 +76,9 @@
 ##   @result{} id
 ## class (conf.values@{2@})
 ##   @result{} uint64
+## log = loadledger ("events.jsonl", "Lines", true);
+## numel (log)
+##   @result{} 3
 ## [tree, err] = loadledger ("broken.json");
 ## if (! isempty (err))
 ##   disp (err);

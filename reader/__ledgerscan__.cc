@@ -173,6 +173,12 @@ public:
         fail ("the text holds no value");
         return octave_value ();
       }
+    return last_value ();
+  }
+
+  // A value and the blanks after it, which must end the text.
+  octave_value last_value ()
+  {
     octave_value root = value (0);
     if (! message.empty () || ! skip_space ())
       return octave_value ();
@@ -205,11 +211,9 @@ public:
           return drop (0);
         if (! at_end ())
           {
-            octave_value root = value (0);
-            if (! message.empty () || ! skip_space ())
+            octave_value root = last_value ();
+            if (! message.empty ())
               return drop (0);
-            if (! at_end ())
-              return drop (0, "unexpected text after the value");
             stack.push_back (std::move (root));
           }
         from = end + 1;
@@ -223,8 +227,12 @@ public:
   // or UTF-32 is named, never guessed at without the mark.
   bool start ()
   {
-    static const struct { const char *mark; std::size_t size; const char *name; }
-    marks[] = {
+    static const struct
+    {
+      const char *mark;
+      std::size_t size;
+      const char *name;
+    } marks[] = {
       { "\xFF\xFE\0\0", 4, "the text is UTF-32LE, not UTF-8" },
       { "\0\0\xFE\xFF", 4, "the text is UTF-32BE, not UTF-8" },
       { "\xFF\xFE", 2, "the text is UTF-16LE, not UTF-8" },
@@ -1263,33 +1271,19 @@ install (const octave::dynamic_library& shl, bool relative,
   return fcn;
 }
 
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgerscan__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (shl, relative, F__ledgerscan__, "__ledgerscan__",
-                  scan_help);
-}
+// The installers, one for each function, named as the interpreter looks
+// them up: "G" and the function's name.
+#define LEDGER_INSTALLER(NAME, HELP)                                    \
+  extern "C" OCTAVE_EXPORT octave_function *                           \
+  G ## NAME (const octave::dynamic_library& shl, bool relative)        \
+  {                                                                    \
+    return install (shl, relative, F ## NAME, #NAME, HELP);            \
+  }
 
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgerdecode__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (shl, relative, F__ledgerdecode__, "__ledgerdecode__",
-                  decode_help);
-}
-
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgerlines__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (shl, relative, F__ledgerlines__, "__ledgerlines__",
-                  lines_help);
-}
-
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgerload__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (shl, relative, F__ledgerload__, "__ledgerload__",
-                  load_help);
-}
+LEDGER_INSTALLER (__ledgerscan__, scan_help)
+LEDGER_INSTALLER (__ledgerdecode__, decode_help)
+LEDGER_INSTALLER (__ledgerlines__, lines_help)
+LEDGER_INSTALLER (__ledgerload__, load_help)
 
 // Tests, run by the interpreter's test function.
 #if 0
