@@ -140,27 +140,6 @@ public:
     return std::min (source.size (), from + bytes_per_check);
   }
 
-  // The first byte at or after FROM that KEEP does not take.
-  template <bool (*keep) (unsigned char)>
-  std::size_t run (std::size_t from) const
-  {
-    const unsigned char *p
-      = reinterpret_cast<const unsigned char *> (source.data ());
-    for (;;)
-      {
-        const std::size_t stop = stretch (from);
-        while (from < stop && keep (p[from]))
-          from++;
-        if (from < stop || stop == source.size ())
-          return from;
-        octave_quit ();
-      }
-  }
-
-  static bool is_blank (unsigned char b)
-  {
-    return b == ' ' || b == '\n' || b == '\r' || b == '\t';
-  }
 
   octave_value parse ()
   {
@@ -257,10 +236,15 @@ public:
     const std::size_t n = source.size ();
     while (pos < n)
       {
-        pos = run<is_blank> (pos);
-        if (pos == n)
-          break;
-        if (byte () != '/' || pos + 1 >= n
+        unsigned char b = source[pos];
+        if (b == ' ' || b == '\n' || b == '\r' || b == '\t')
+          {
+            // Ctrl-C at every megabyte of the text that blanks pass.
+            if ((++pos & (bytes_per_check - 1)) == 0)
+              octave_quit ();
+            continue;
+          }
+        if (b != '/' || pos + 1 >= n
             || (source[pos+1] != '/' && source[pos+1] != '*'))
           return true;
         if (! comments)
@@ -467,7 +451,17 @@ public:
   // Index of the first byte at or after FROM that is not plain text.
   std::size_t plain_run (std::size_t from) const
   {
-    return run<plain> (from);
+    const unsigned char *p
+      = reinterpret_cast<const unsigned char *> (source.data ());
+    for (;;)
+      {
+        const std::size_t stop = stretch (from);
+        while (from < stop && plain (p[from]))
+          from++;
+        if (from < stop || stop == source.size ())
+          return from;
+        octave_quit ();
+      }
   }
 
   bool text (std::string& out)
@@ -1067,7 +1061,7 @@ public:
       }
   }
 
-  // A pipe: wait for bytes or its end, looking at Ctrl-C twenty times a second.
+  // A pipe: wait for bytes or its end, looking at Ctrl-C 20 times a second.
   static void wait_readable (int fd)
   {
     for (;;)
