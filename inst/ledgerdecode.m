@@ -110,6 +110,10 @@ function [tree, errmsg] = read_checked (text, varargin)
   if (nargin < 1)
     print_usage ("ledgerdecode");
   endif
+  ## An empty text is empty whatever its size: 3-by-0 as 0-by-3.
+  if (ischar (text) && isempty (text) && ndims (text) == 2)
+    text = "";
+  endif
   check_row ("ledgerdecode", "TEXT", text);
   [comments, commas, infnan, lines] = reading_options ("ledgerdecode",
                                                        varargin);

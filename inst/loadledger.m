@@ -100,6 +100,10 @@ function [tree, errmsg] = loadledger (file, varargin)
     if (nargin < 1)
       print_usage ();
     endif
+    ## An empty name is empty whatever its size: 3-by-0 as 0-by-3.
+    if (ischar (file) && isempty (file) && ndims (file) == 2)
+      file = "";
+    endif
     check_row ("loadledger", "FILE", file);
     [comments, commas, infnan, lines] = reading_options ("loadledger",
                                                          varargin);

@@ -8,12 +8,11 @@
 ## Raise an error of @var{fname} unless the argument @var{name}, whose value
 ## is @var{x}, is a character row; the error says what @var{x} is instead:
 ## its class, and for a character array that is not a row also its size
-## ("a 2x3 char array").  An empty character array of two dimensions is an
-## empty row, whatever its size (0x0, 0x3, 3x0).
+## ("a 2x3 char array").
 ## @end deftypefn
 
 function check_row (fname, name, x)
-  if (ischar (x) && ndims (x) == 2 && (rows (x) <= 1 || isempty (x)))
+  if (ischar (x) && rows (x) <= 1 && ndims (x) == 2)
     return;
   endif
   if (ischar (x))
