@@ -99,6 +99,7 @@ function bench (datadir = "", runs = 7, bigruns = 3, only = "")
 
   print_notes (res, extra);
   print_targets (res, extra, has);
+  bench_read (work);
   bench_write (datadir, work, runs);
   bench_convert (datadir, runs, bigruns, only, @make_mixed, @target);
 

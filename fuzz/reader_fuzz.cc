@@ -1,13 +1,14 @@
 // reader_fuzz: coverage-guided fuzzing of the reader's json_parser.
 //
 // Byte 0 of an input holds the options (bit 0 comments, bit 1 trailing
-// commas, bit 2 NaN and the infinities); the rest is the text.  Each input
-// must give either a tree of reader kinds or one well-formed message whose
-// line and column are those of the cursor, inside the text; a text that
-// reads under some options reads the same with every option on; the entry,
-// called with the text as an argument, gives the same outcome; and a plain
-// reference reader, byte by byte with the C library's conversions and none
-// of the reader's fast paths, gives the same tree or the same message.
+// commas, bit 2 NaN and the infinities, bit 3 JSON Lines); the rest is the
+// text.  Each input must give either a tree of reader kinds or one
+// well-formed message whose line and column are those of the cursor, inside
+// the text; a text that reads under some options reads the same with every
+// option on; the entry, called with the text as an argument, gives the same
+// outcome; and a plain reference reader, byte by byte with the C library's
+// conversions and none of the reader's fast paths, gives the same tree or
+// the same message.
 //
 // No interpreter is started: values are made without one.  The reader never
 // raises an error for a fault in the text, and without an interpreter an
@@ -50,7 +51,70 @@ namespace
     "missing ',' or '}' in an object",
     "missing ',' or ']' in an array",
     "trailing commas are not allowed",
+    "the text is UTF-32LE, not UTF-8",
+    "the text is UTF-32BE, not UTF-8",
+    "the text is UTF-16LE, not UTF-8",
+    "the text is UTF-16BE, not UTF-8",
   };
+
+  // The size of a well-formed UTF-8 character at I, decoded plainly: its
+  // code point must need exactly that many bytes and be no surrogate and
+  // no more than U+10FFFF.  0 for any other byte.
+  std::size_t plain_char (std::string_view text, std::size_t i)
+  {
+    const unsigned char b = text[i];
+    std::size_t size;
+    uint32_t cp;
+    if (b >= 0xF0 && b < 0xF8)
+      size = 4, cp = b & 0x07;
+    else if (b >= 0xE0 && b < 0xF0)
+      size = 3, cp = b & 0x0F;
+    else if (b >= 0xC0 && b < 0xE0)
+      size = 2, cp = b & 0x1F;
+    else
+      return 0;
+    if (i + size > text.size ())
+      return 0;
+    for (std::size_t k = 1; k < size; k++)
+      {
+        const unsigned char c = text[i+k];
+        if ((c & 0xC0) != 0x80)
+          return 0;
+        cp = cp << 6 | (c & 0x3F);
+      }
+    const uint32_t least[] = { 0, 0, 0x80, 0x800, 0x10000 };
+    if (cp < least[size] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      return 0;
+    return size;
+  }
+
+  // Line and column of POS as an editor shows them: lines by line feeds,
+  // columns in characters, every byte that is not part of a well-formed
+  // character one column; POS inside a character names that character.
+  void plain_place (std::string_view text, std::size_t pos,
+                    std::size_t& line, std::size_t& column)
+  {
+    line = 1;
+    column = 1;
+    std::size_t i = 0;
+    while (i < pos)
+      {
+        if (text[i] == '\n')
+          {
+            line++;
+            column = 1;
+            i++;
+            continue;
+          }
+        std::size_t size = plain_char (text, i);
+        if (size == 0)
+          size = 1;
+        if (i + size > pos)
+          break;
+        i += size;
+        column++;
+      }
+  }
 
   bool known_message (std::string_view what)
   {
@@ -72,18 +136,8 @@ namespace
       tree_check::fault ("a malformed message", msg);
     if (! known_message (std::string_view (msg).substr (0, at)))
       tree_check::fault ("an unknown message", msg);
-    std::size_t line = 1, column = 1;
-    for (std::size_t i = 0; i < pos; i++)
-      {
-        const unsigned char b = text[i];
-        if (b == '\n')
-          {
-            line++;
-            column = 1;
-          }
-        else if ((b & 0xC0) != 0x80)
-          column++;
-      }
+    std::size_t line, column;
+    plain_place (text, pos, line, column);
     const std::string tail = " at line " + std::to_string (line)
                              + ", column " + std::to_string (column) + ".";
     if (msg.compare (at, std::string::npos, tail) != 0)
@@ -118,23 +172,63 @@ namespace
     {
       if (! message.empty ())
         return;
-      std::size_t line = 1, column = 1;
-      for (std::size_t i = 0; i < pos; i++)
-        if (text[i] == '\n')
-          {
-            line++;
-            column = 1;
-          }
-        else if ((static_cast<unsigned char> (text[i]) & 0xC0) != 0x80)
-          column++;
+      std::size_t line, column;
+      plain_place (text, pos, line, column);
       message = std::string (what) + " at line " + std::to_string (line)
                 + ", column " + std::to_string (column) + ".";
     }
 
-    octave_value parse ()
+    // A byte-order mark of UTF-16 or UTF-32 is named; a UTF-8 one skipped.
+    bool start ()
     {
+      const std::string_view marks[] = {
+        std::string_view ("\xFF\xFE\0\0", 4),
+        std::string_view ("\0\0\xFE\xFF", 4), "\xFF\xFE", "\xFE\xFF" };
+      const char *names[] = { "UTF-32LE", "UTF-32BE", "UTF-16LE", "UTF-16BE" };
+      for (int k = 0; k < 4; k++)
+        if (text.substr (0, marks[k].size ()) == marks[k])
+          {
+            fail (("the text is " + std::string (names[k])
+                   + ", not UTF-8").c_str ());
+            return false;
+          }
       if (text.rfind ("\xEF\xBB\xBF", 0) == 0)
         pos = 3;
+      return true;
+    }
+
+    // JSON Lines: every line read on its own, as a text that ends there.
+    octave_value lines ()
+    {
+      const std::string_view all = text;
+      if (! start ())
+        return octave_value ();
+      std::vector<octave_value> rows;
+      for (std::size_t from = 0; from <= all.size (); )
+        {
+          std::size_t stop = all.find ('\n', from);
+          if (stop == std::string_view::npos)
+            stop = all.size ();
+          text = all.substr (0, stop);
+          pos = std::max (pos, from);
+          if (! skip ())
+            return octave_value ();
+          if (! end ())
+            {
+              octave_value v = last_value ();
+              if (! message.empty ())
+                return octave_value ();
+              rows.push_back (v);
+            }
+          from = stop + 1;
+        }
+      return octave_value (column (rows));
+    }
+
+    octave_value parse ()
+    {
+      if (! start ())
+        return octave_value ();
       if (! skip ())
         return octave_value ();
       if (end ())
@@ -142,6 +236,12 @@ namespace
           fail ("the text holds no value");
           return octave_value ();
         }
+      return last_value ();
+    }
+
+    // A value, then nothing but blanks to the end of the text.
+    octave_value last_value ()
+    {
       octave_value v = value (0);
       if (! message.empty () || ! skip ())
         return octave_value ();
@@ -552,14 +652,15 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
   if (size == 0)
     return 0;
   const unsigned options = data[0];
+  const bool lines = options & 8;
   const std::string_view text (reinterpret_cast<const char *> (data + 1),
                                size - 1);
 
   json_parser p (text, options & 1, options & 2, options & 4);
-  const octave_value root = p.parse ();
+  const octave_value root = lines ? p.lines () : p.parse ();
 
   plain_reader ref (text, options & 1, options & 2, options & 4);
-  const octave_value want = ref.parse ();
+  const octave_value want = lines ? ref.lines () : ref.parse ();
   if (p.message != ref.message)
     tree_check::fault ("another outcome than the plain reader's",
                        "\"" + p.message + "\" instead of \"" + ref.message
@@ -571,11 +672,18 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
     {
       if (root.is_undefined ())
         tree_check::fault ("neither a tree nor a message", "");
-      tree_check::reader_kinds (root, 0);
+      if (lines)
+        {
+          const Cell rows = root.cell_value ();
+          for (octave_idx_type i = 0; i < rows.numel (); i++)
+            tree_check::reader_kinds (rows(i), 0);
+        }
+      else
+        tree_check::reader_kinds (root, 0);
 
       // More options never refuse or change a text that reads without them.
       json_parser all (text, true, true, true);
-      const octave_value again = all.parse ();
+      const octave_value again = lines ? all.lines () : all.parse ();
       if (! all.message.empty ())
         tree_check::fault ("refused with every option on", all.message);
       if (! tree_check::same (root, again))
@@ -593,7 +701,8 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
   args(1) = octave_value (static_cast<bool> (options & 1));
   args(2) = octave_value (static_cast<bool> (options & 2));
   args(3) = octave_value (static_cast<bool> (options & 4));
-  const octave_value_list r = F__ledgerscan__ (args, 2);
+  const octave_value_list r = lines ? F__ledgerlines__ (args, 2)
+                                    : F__ledgerscan__ (args, 2);
   if (r.length () != 2 || ! r(1).is_sq_string ()
       || r(1).string_value () != p.message)
     tree_check::fault ("the entry gives another message", p.message);

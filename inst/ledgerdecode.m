@@ -44,6 +44,15 @@
 ## @item @qcode{"InfNaN"}
 ## Allow the numbers @code{NaN}, @code{Infinity}, @code{-Infinity},
 ## @code{Inf} and @code{-Inf}.
+##
+## @item @qcode{"Lines"}
+## Read JSON Lines, one value per line: @var{tree} is then an n-by-1 cell
+## array of trees, one for each line that holds a value.  Lines end in a
+## line feed (a @qcode{"\r\n"} ending and a last line without one are
+## fine); a line of only blanks, and with @qcode{"Comments"} of only
+## comments, holds no value; each line is read as a text of its own, with
+## the other options; an empty text gives a 0-by-1 cell.  A fault names
+## its line and column in the whole text.
 ## @end table
 ##
 ## A fault in the text raises an error with the identifier
@@ -65,6 +74,9 @@
 ## ledgerdecode ("[1, 2,]", "TrailingCommas", true)
 ##   @result{} @{ [1,1] = 1
 ##        [2,1] = 2 @}
+## ledgerdecode (sprintf ("1\n\n[2]\n"), "Lines", true)
+##   @result{} @{ [1,1] = 1
+##        [2,1] = @{ [1,1] = 2 @} @}
 ## [t, err] = ledgerdecode ("[1 2]")
 ##   @result{} t = [](0x0)
 ##   @result{} err = ledgerdecode: missing ',' or ']' in an array at line 1, column 4.
@@ -74,24 +86,42 @@
 ## @seealso{loadledger, ledgerencode, saveledger, jsondecode}
 ## @end deftypefn
 
-function [tree, errmsg] = ledgerdecode (text, varargin)
+function [tree, errmsg] = ledgerdecode (varargin)
 
-  if (nargin < 1)
-    print_usage ();
-  endif
-  check_row ("ledgerdecode", "TEXT", text);
-  opts = ledger_options ("ledgerdecode", {"Comments", "TrailingCommas", "InfNaN"},
-                         varargin);
-
-  [tree, errmsg] = __ledgerscan__ (text, opts.comments, opts.trailingcommas,
-                                   opts.infnan);
-  if (! isempty (errmsg))
-    errmsg = ["ledgerdecode: " errmsg];
-    if (nargout < 2)
-      error ("ledgerkit:parse", "%s", errmsg);
+  ## The common call, a character row and nothing else, is read at once: the
+  ## module checks it, since every step here costs.  Any other call comes
+  ## back unread (ERRMSG true) and is checked and read below.
+  [tree, errmsg] = __ledgerdecode__ (varargin);
+  if (errmsg)
+    if (islogical (errmsg))
+      [tree, errmsg] = read_checked (varargin{:});
+    endif
+    if (! isempty (errmsg))
+      errmsg = ["ledgerdecode: " errmsg];
+      if (nargout < 2)
+        error ("ledgerkit:parse", "%s", errmsg);
+      endif
     endif
   endif
 
+endfunction
+
+function [tree, errmsg] = read_checked (text, varargin)
+  if (nargin < 1)
+    print_usage ("ledgerdecode");
+  endif
+  ## An empty text is empty whatever its size: 3-by-0 as 0-by-3.
+  if (ischar (text) && isempty (text) && ndims (text) == 2)
+    text = "";
+  endif
+  check_row ("ledgerdecode", "TEXT", text);
+  [comments, commas, infnan, lines] = reading_options ("ledgerdecode",
+                                                       varargin);
+  if (lines)
+    [tree, errmsg] = __ledgerlines__ (text, comments, commas, infnan);
+  else
+    [tree, errmsg] = __ledgerscan__ (text, comments, commas, infnan);
+  endif
 endfunction
 
 %!test
@@ -186,7 +216,67 @@ endfunction
 %! assert (e, "");
 %! assert (ischar (e));
 
+%!test
+%! ## The common call, read straight by the module, gives exactly what the
+%! ## checked way gives (taken here by naming an option), on many texts.
+%! texts = {"", " ", "1", "[1, 2.5, \"x\"]", "{\"a\": {}, \"a\": []}", "null", ...
+%!          "[1 2]", "{", "\"\\u00e9\"", "tru", "[NaN]", "// c\n1", "1 2", ...
+%!          char([34 255 34]), char([239 187 191 49]), char([255 254 49 0]), ...
+%!          char(zeros (1, 0)), ["[" repmat("[", 1, 70)]};
+%! for i = 1:numel (texts)
+%!   [t1, e1] = ledgerdecode (texts{i});
+%!   [t2, e2] = ledgerdecode (texts{i}, "Comments", false);
+%!   assert (isequaln (t1, t2) && strcmp (e1, e2) && ischar (e1), texts{i});
+%! endfor
+%! ## A 0-by-N and an N-by-0 character array are both the empty text.
+%! msg = "ledgerdecode: the text holds no value at line 1, column 1.";
+%! for empty = {"", char(zeros (1, 0)), char(zeros (0, 3)), char(zeros (3, 0))}
+%!   [t, e] = ledgerdecode (empty{1});
+%!   assert (e, msg);
+%! endfor
+
+%!test
+%! ## JSON Lines: one tree per line that holds a value, in an n-by-1 cell.
+%! assert (ledgerdecode ("1\n\n[2]\r\n\"x\"", "Lines", true), {1; {2}; "x"});
+%! assert (ledgerdecode ("", "Lines", true), cell (0, 1));
+%! assert (ledgerdecode ("\n\r\n", "Lines", true), cell (0, 1));
+%! assert (ledgerdecode ("1\n2\n", "Lines", false, "lines", true), {1; 2});
+%! assert (ledgerdecode ("[1,]\n/* c */\nInf", "Lines", true, "Comments", true,
+%!                       "TrailingCommas", true, "InfNaN", true), {{1}; Inf});
+%! cases = {
+%!   "{]\n1\n2",     "missing object key at line 1, column 2."
+%!   "1\n[1,,2]\n2", "invalid value at line 2, column 4."
+%!   "1\r\n2\r\n3x", "unexpected text after the value at line 3, column 2."
+%!   "1\n2 // c\n",  "comments are not allowed at line 2, column 3."
+%! };
+%! for i = 1:rows (cases)
+%!   msg = ["ledgerdecode: " cases{i,2}];
+%!   [t, e] = ledgerdecode (cases{i,1}, "Lines", true);
+%!   assert (t, []);
+%!   assert (e, msg);
+%!   try
+%!     ledgerdecode (cases{i,1}, "Lines", true);
+%!     error ("no error was raised");
+%!   catch err
+%!     assert (err.identifier, "ledgerkit:parse");
+%!     assert (err.message, msg);
+%!   end_try_catch
+%! endfor
+
+%!test
+%! ## Option values are made plain logical values before any module sees
+%! ## them: a sparse or an integer true will do.
+%! assert (ledgerdecode ("[1,]", "TrailingCommas", sparse (true)), {1});
+%! assert (ledgerdecode ("1\n2", "Lines", int8 (1)), {1; 2});
+%! assert (ledgerdecode ("[1,]", "TrailingCommas", sparse (1)), {1});
+
 %!error <Invalid call to ledgerdecode> ledgerdecode ()
+%!error <ledgerdecode: unknown option ''> ledgerdecode ("[]", "", true)
+%!error <ledgerdecode: an option name must be a character row, not a 2x1 char array> ledgerdecode ("[]", ["a"; "b"], true)
+%!error <the value of 'Lines' must be true or false> ledgerdecode ("[]", "Lines", sparse ([true true]))
+%!error <the value of 'Comments' must be true or false> ledgerdecode ("[]", "Comments", complex (1, 1))
+%!error <TEXT must be a character row, not a 1x2x2 char array> ledgerdecode (repmat ("a", [1 2 2]))
+%!error <TEXT must be a character row, not a 2x1 char array> ledgerdecode (["1"; "2"])
 %!error <ledgerdecode: TEXT must be a character row, not double> ledgerdecode (5)
 %!error <TEXT must be a character row, not a 2x2 char array> ledgerdecode (["[1"; "2]"])
 %!error <TEXT must be a character row, not cell> [t, e] = ledgerdecode ({"[]"})

@@ -45,6 +45,11 @@
 ## @item @qcode{"InfNaN"}
 ## Allow the numbers @code{NaN}, @code{Infinity}, @code{-Infinity},
 ## @code{Inf} and @code{-Inf}.
+##
+## @item @qcode{"Lines"}
+## Read JSON Lines, one value per line: @var{tree} is then an n-by-1 cell
+## array of trees, one for each line that holds a value, by the rules that
+## @code{help ledgerdecode} gives.
 ## @end table
 ##
 ## A fault in the JSON text raises an error with the identifier
@@ -52,8 +57,15 @@
 ## for example
 ## @code{loadledger: conf.json: missing ',' or '@}' in an object at line 3, column 5.};
 ## a file that cannot be read raises one with the identifier
-## @qcode{"ledgerkit:io"}.  With two outputs neither is raised: @var{tree} is
-## then @code{[]} and @var{errmsg} the message, which is empty on success.
+## @qcode{"ledgerkit:io"} that names the file and gives the system's
+## reason, for example
+## @code{loadledger: unable to open the file 'conf.json' for reading (No such file or directory).}
+## With two outputs neither is raised: @var{tree} is then @code{[]} and
+## @var{errmsg} the message, which is empty on success.
+##
+## Regular files and pipes are read; a device such as @file{/dev/zero} is
+## refused, and so is a file of more than half of the memory, which could
+## not be held with its tree.  Ctrl-C stops the reading at once.
 ##
 ## Example:
 ##
@@ -64,6 +76,9 @@
 ##   @result{} id
 ## class (conf.values@{2@})
 ##   @result{} uint64
+## log = loadledger ("events.jsonl", "Lines", true);
+## numel (log)
+##   @result{} 3
 ## [tree, err] = loadledger ("broken.json");
 ## if (! isempty (err))
 ##   disp (err);
@@ -76,61 +91,35 @@
 
 function [tree, errmsg] = loadledger (file, varargin)
 
-  if (nargin < 1)
-    print_usage ();
+  ## The module reads the file itself: a relative name is taken from the
+  ## current folder, never from the load path, and every fault comes with
+  ## the system's reason.  The common call goes straight to it.
+  if (nargin == 1 && ischar (file) && isrow (file))
+    [tree, errmsg, id] = __ledgerload__ (tilde_expand (file), 0, 0, 0, 0);
+  else
+    if (nargin < 1)
+      print_usage ();
+    endif
+    ## An empty name is empty whatever its size: 3-by-0 as 0-by-3.
+    if (ischar (file) && isempty (file) && ndims (file) == 2)
+      file = "";
+    endif
+    check_row ("loadledger", "FILE", file);
+    [comments, commas, infnan, lines] = reading_options ("loadledger",
+                                                         varargin);
+    [tree, errmsg, id] = __ledgerload__ (tilde_expand (file), comments,
+                                         commas, infnan, lines);
   endif
-  check_row ("loadledger", "FILE", file);
-  opts = ledger_options ("loadledger", {"Comments", "TrailingCommas", "InfNaN"},
-                         varargin);
-
-  tree = [];
-  [text, errmsg] = read_bytes (file);
-  if (isempty (errmsg))
-    [tree, errmsg] = __ledgerscan__ (text, opts.comments, opts.trailingcommas,
-                                     opts.infnan);
-    if (! isempty (errmsg))
+  if (! isempty (errmsg))
+    if (strcmp (id, "ledgerkit:parse"))
       errmsg = ["loadledger: " file ": " errmsg];
-      if (nargout < 2)
-        error ("ledgerkit:parse", "%s", errmsg);
-      endif
+    else
+      errmsg = ["loadledger: " errmsg];
     endif
-  elseif (nargout < 2)
-    error ("ledgerkit:io", "%s", errmsg);
-  endif
-
-endfunction
-
-## The whole file as one character row of its bytes.  fread converts
-## nothing for "*char" (the stream's encoding plays no part), and an empty
-## file gives an empty row.
-function [text, errmsg] = read_bytes (file)
-
-  text = "";
-  errmsg = "";
-  ## fopen looks for a relative name that is not there along the load path,
-  ## and would read some other file of that name; "./" keeps it here, as
-  ## saveledger does.
-  path = tilde_expand (file);
-  if (! is_absolute_filename (path))
-    path = ["." filesep path];
-  endif
-  [fid, msg] = fopen (path, "r");
-  if (fid < 0)
-    errmsg = sprintf ("loadledger: unable to open the file '%s' for reading (%s).",
-                      file, msg);
-    return;
-  endif
-  unwind_protect
-    text = fread (fid, Inf, "*char").';
-    [msg, err] = ferror (fid);
-    if (err != 0)
-      text = "";
-      errmsg = sprintf ("loadledger: unable to read the file '%s' (%s).",
-                        file, msg);
+    if (nargout < 2)
+      error (id, "%s", errmsg);
     endif
-  unwind_protect_cleanup
-    fclose (fid);
-  end_unwind_protect
+  endif
 
 endfunction
 
@@ -255,27 +244,117 @@ endfunction
 %! end_unwind_protect
 
 %!test
-%! ## A file that cannot be read: missing, or a folder.
+%! ## A file that cannot be read: the system's reason, "ledgerkit:io", the
+%! ## same message returned with a second output.  Devices are refused
+%! ## before a byte is read; a name with a NUL byte names no file.
 %! d = tempname ();
 %! mkdir (d);
 %! unwind_protect
-%!   f = fullfile (d, "missing.json");
-%!   try
-%!     loadledger (f);
-%!     error ("no error was raised");
-%!   catch err
-%!     assert (err.identifier, "ledgerkit:io");
-%!     prefix = ["loadledger: unable to open the file '" f "' for reading ("];
-%!     assert (strncmp (err.message, prefix, numel (prefix)));
-%!   end_try_catch
-%!   [t, err] = loadledger (f);
-%!   assert (t, []);
-%!   assert (strncmp (err, "loadledger: unable to open the file", 35));
-%!   [t, err] = loadledger (d);
-%!   assert (t, []);
-%!   assert (! isempty (strfind (err, ["'" d "'"])));
+%!   ok = fullfile (d, "ok.json");
+%!   write_bytes (ok, "[1]");
+%!   opening = @(f, why) sprintf ("loadledger: unable to open the file '%s' for reading (%s).", f, why);
+%!   cases = {
+%!     fullfile(d, "missing.json"), opening(fullfile (d, "missing.json"), "No such file or directory")
+%!     fullfile(d, "no", "x.json"), opening(fullfile (d, "no", "x.json"), "No such file or directory")
+%!     "",                          opening("", "No such file or directory")
+%!     d,                           opening(d, "Is a directory")
+%!     "/dev/zero",                 opening("/dev/zero", "a device, not a file")
+%!     "/dev/urandom",              opening("/dev/urandom", "a device, not a file")
+%!     [ok "\0zz"],                 opening([ok '\0zz'], "a file name cannot hold a NUL byte")
+%!     "/proc/self/mem",            "loadledger: unable to read the file '/proc/self/mem' (Input/output error)."
+%!   };
+%!   for i = 1:rows (cases)
+%!     check_error ("ledgerkit:io", cases{i,2}, @loadledger, cases{i,1});
+%!     check_error ("ledgerkit:io", cases{i,2}, @loadledger, cases{i,1}, "Lines", true);
+%!     [t, err] = loadledger (cases{i,1});
+%!     assert (t, []);
+%!     assert (err, cases{i,2});
+%!   endfor
+%!   ## An empty name of any size is the empty name.
+%!   [t, err] = loadledger (char (zeros (3, 0)));
+%!   assert (err, cases{3,2});
+%!   ## Without the right to read: the system's reason (root may read all).
+%!   [~, uid] = system ("id -u");
+%!   if (! strcmp (strtrim (uid), "0"))
+%!     chmod = @(f, m) system (sprintf ("chmod %s '%s'", m, f));
+%!     chmod (ok, "000");
+%!     [t, err] = loadledger (ok);
+%!     assert (err, opening (ok, "Permission denied"));
+%!     chmod (ok, "644");
+%!   endif
 %! unwind_protect_cleanup
-%!   rmdir (d);
+%!   confirm_recursive_rmdir (false, "local");
+%!   rmdir (d, "s");
+%! end_unwind_protect
+
+%!test
+%! ## Files of no size known beforehand and of more than can be held.  A
+%! ## pseudo-file is read as a stream, and reading one stops at a NUL byte,
+%! ## which no JSON text holds: the fault is the one the whole file would
+%! ## give.  A pipe is read until its writer closes it.  A file larger than
+%! ## half of the memory (here one with holes, taking no room) is refused
+%! ## before it is read.
+%! [t, err] = loadledger ("/proc/self/pagemap");
+%! assert (err, "loadledger: /proc/self/pagemap: invalid value at line 1, column 1.");
+%! [t, err] = loadledger ("/proc/self/pagemap", "Lines", true);
+%! assert (err, "loadledger: /proc/self/pagemap: invalid value at line 1, column 1.");
+%! d = tempname ();
+%! mkdir (d);
+%! unwind_protect
+%!   fifo = fullfile (d, "fifo");
+%!   if (system (sprintf ("mkfifo '%s'", fifo)) == 0)
+%!     system (sprintf ("printf '{\"a\": [1, 2]}\\n' > '%s' &", fifo));
+%!     t = loadledger (fifo);
+%!     assert (t.keys, {"a"});
+%!     assert (t.values, {{1; 2}});
+%!     system (sprintf ("(printf '1\\n'; sleep 0.2; printf '[2]\\r\\n') > '%s' &", fifo));
+%!     assert (loadledger (fifo, "Lines", true), {1; {2}});
+%!   endif
+%!   big = fullfile (d, "big.json");
+%!   [~, mem] = system ("awk '/MemTotal/ { print $2 }' /proc/meminfo");
+%!   if (system (sprintf ("truncate -s %dK '%s'", 2 * str2double (mem), big)) == 0)
+%!     check_error ("ledgerkit:io", ["loadledger: unable to read the file '" big ...
+%!                  "' (larger than half of the memory)."], @loadledger, big);
+%!   endif
+%! unwind_protect_cleanup
+%!   confirm_recursive_rmdir (false, "local");
+%!   rmdir (d, "s");
+%! end_unwind_protect
+
+%!test
+%! ## JSON Lines from a file: CRLF, blank lines, no line feed at the end;
+%! ## a fault names the file, its line and column; the other options apply
+%! ## to every line.
+%! f = tempname ();
+%! unwind_protect
+%!   write_bytes (f, "{\"id\": 1}\r\n\r\n[2, 3]\n\n\"x\"");
+%!   t = loadledger (f, "Lines", true);
+%!   assert (t, {struct("keys", {{"id"}}, "values", {{1}}); {2; 3}; "x"});
+%!   write_bytes (f, "");
+%!   assert (loadledger (f, "lines", 1), cell (0, 1));
+%!   write_bytes (f, "[1,]\n// c\n[NaN]\n");
+%!   assert (loadledger (f, "Lines", true, "TrailingCommas", true,
+%!                       "Comments", true, "InfNaN", true), {{1}; {NaN}});
+%!   cases = {"x\n1\n2", "line 1, column 1"; "1\n[1 2]\n3", "line 2, column 4";
+%!            "1\r\n2\r\n3 4", "line 3, column 3"};
+%!   for i = 1:rows (cases)
+%!     write_bytes (f, cases{i,1});
+%!     [t, err] = loadledger (f, "Lines", true);
+%!     assert (t, []);
+%!     assert (regexp (err, ["^loadledger: " regexptranslate("escape", f) ": .* at " cases{i,2} "\\.$"]));
+%!     check_error ("ledgerkit:parse", err, @loadledger, f, "Lines", true);
+%!   endfor
+%!   ## A whole document over several lines is not JSON Lines.
+%!   write_bytes (f, "[1,\n2]");
+%!   [t, err] = loadledger (f, "Lines", true);
+%!   assert (err, ["loadledger: " f ": unexpected end of the text at line 1, column 4."]);
+%!   assert (loadledger (f), {1; 2});
+%!   ## UTF-16 is named, not guessed.
+%!   write_bytes (f, [255 254 double("[\0]\0")]);
+%!   [t, err] = loadledger (f);
+%!   assert (err, ["loadledger: " f ": the text is UTF-16LE, not UTF-8 at line 1, column 1."]);
+%! unwind_protect_cleanup
+%!   delete (f);
 %! end_unwind_protect
 
 %!test
@@ -317,5 +396,7 @@ endfunction
 %!error <must be true or false> loadledger ("/nonexistent/x.json", "Comments", [true, true])
 %!error <must be true or false> loadledger ("/nonexistent/x.json", "InfNaN", NaN)
 %!error <must be true or false> loadledger ("/nonexistent/x.json", "InfNaN", {true})
-%!error <option names must be character rows> loadledger ("/nonexistent/x.json", 1, true)
+%!error <loadledger: an option name must be a character row, not double> loadledger ("/nonexistent/x.json", 1, true)
+%!error <loadledger: unknown option ''> loadledger ("/nonexistent/x.json", "", true)
+%!error <loadledger: the value of 'Lines' must be true or false> loadledger ("/nonexistent/x.json", "Lines", "yes")
 %!error id=Octave:invalid-input-arg loadledger ("/nonexistent/x.json", "Pretty", true)

@@ -8,7 +8,9 @@
 #include <octave/oct-map.h>
 #include <octave/ov-dld-fcn.h>
 #include <octave/lo-ieee.h>
+#include <octave/quit.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -22,6 +24,15 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// PKG_ADD: autoload ("__ledgerdecode__", "__ledgerscan__.oct");
+// PKG_ADD: autoload ("__ledgerlines__", "__ledgerscan__.oct");
+// PKG_ADD: autoload ("__ledgerload__", "__ledgerscan__.oct");
 
 static const char *const scan_help =
   "-*- texinfo -*-\n"
@@ -55,7 +66,9 @@ typedef std::allocator_traits<cell_allocator> cell_alloc_traits;
 
 // One parse: the borrowed text, the cursor, the options and the first error.
 // The rest is scratch shared by the whole call so that reading a container
-// allocates only the node it returns.
+// allocates only the node it returns; what a tiny text never needs (the
+// null node, the shared empty containers, the field list of an object) is
+// made on first use.
 class json_parser
 {
 public:
@@ -71,20 +84,30 @@ public:
   std::vector<octave_value> stack;
   // Decoded bytes of the text being read when it holds escapes.
   std::string scratch;
-  // One host value per distinct short key: repeated keys share it.
+  // One host value per distinct short key: repeated keys share it.  The
+  // first few keys of a text are not looked up, so that a small text pays
+  // nothing for the table.
   std::unordered_map<std::string, octave_value> keys_seen;
+  std::size_t keys_read = 0;
   octave_fields object_fields;
+  // Values are copy-on-write: one null, one {} and one [] serve the call.
   octave_value null_node;
+  octave_value no_members;
+  octave_value no_elements;
+  // Values (or escapes, comments, lines) left before Ctrl-C is looked at.
+  int countdown = values_per_check;
 
-  static const int max_depth = 64;
-  static const std::size_t key_cache_limit = 4096;
-  static const std::size_t key_cache_length = 64;
+  static constexpr int max_depth = 64;
+  static constexpr std::size_t key_cache_limit = 4096;
+  static constexpr std::size_t key_cache_length = 64;
+  static constexpr std::size_t key_cache_after = 16;
+  static constexpr int values_per_check = 4096;
+  static constexpr std::size_t bytes_per_check = std::size_t (1) << 20;
 
   json_parser (std::string_view text, bool allow_comments, bool allow_commas,
                bool allow_infnan)
     : source (text), comments (allow_comments), commas (allow_commas),
-      infnan (allow_infnan), object_fields (field_names ()),
-      null_node (octave_map (dim_vector (0, 0)))
+      infnan (allow_infnan)
   { }
 
   static const char *const *field_names ()
@@ -99,10 +122,29 @@ public:
 
   static bool is_digit (unsigned char b) { return b >= '0' && b <= '9'; }
 
+  // Ctrl-C: the interpreter's own check, which throws out of the read; what
+  // was built so far is released on the way out.
+  void tick ()
+  {
+    if (--countdown == 0)
+      {
+        countdown = values_per_check;
+        octave_quit ();
+      }
+  }
+
+  // The end of the next stretch of at most BYTES_PER_CHECK bytes from FROM;
+  // a loop over bytes stops there to look at Ctrl-C.
+  std::size_t stretch (std::size_t from) const
+  {
+    return std::min (source.size (), from + bytes_per_check);
+  }
+
+
   octave_value parse ()
   {
-    if (source.size () >= 3 && source.compare (0, 3, "\xEF\xBB\xBF") == 0)
-      pos = 3;
+    if (! start ())
+      return octave_value ();
     if (! skip_space ())
       return octave_value ();
     if (at_end ())
@@ -110,6 +152,12 @@ public:
         fail ("the text holds no value");
         return octave_value ();
       }
+    return last_value ();
+  }
+
+  // A value and the blanks after it, which must end the text.
+  octave_value last_value ()
+  {
     octave_value root = value (0);
     if (! message.empty () || ! skip_space ())
       return octave_value ();
@@ -121,6 +169,68 @@ public:
     return root;
   }
 
+  // JSON Lines: each line holds one value or nothing but blanks (and
+  // comments, where allowed); the values as a column cell.  The text is cut
+  // short at the end of each line in turn, so that a line is read as a text
+  // of its own while the cursor keeps its place in the whole text.
+  octave_value lines ()
+  {
+    const std::string_view all = source;
+    if (! start ())
+      return octave_value ();
+    std::size_t from = 0;
+    while (from <= all.size ())
+      {
+        tick ();
+        std::size_t end = all.find ('\n', from);
+        if (end == std::string_view::npos)
+          end = all.size ();
+        source = all.substr (0, end);
+        if (! skip_space ())
+          return drop (0);
+        if (! at_end ())
+          {
+            octave_value root = last_value ();
+            if (! message.empty ())
+              return drop (0);
+            stack.push_back (std::move (root));
+          }
+        from = end + 1;
+        pos = from;
+      }
+    source = all;
+    return octave_value (column (0, 1));
+  }
+
+  // The start of the text: a UTF-8 byte-order mark is skipped; one of UTF-16
+  // or UTF-32 is named, never guessed at without the mark.
+  bool start ()
+  {
+    static const struct
+    {
+      const char *mark;
+      std::size_t size;
+      const char *name;
+    } marks[] = {
+      { "\xFF\xFE\0\0", 4, "the text is UTF-32LE, not UTF-8" },
+      { "\0\0\xFE\xFF", 4, "the text is UTF-32BE, not UTF-8" },
+      { "\xFF\xFE", 2, "the text is UTF-16LE, not UTF-8" },
+      { "\xFE\xFF", 2, "the text is UTF-16BE, not UTF-8" },
+    };
+    if (source.substr (0, 3) == "\xEF\xBB\xBF")
+      {
+        pos = 3;
+        return true;
+      }
+    for (const auto& m : marks)
+      if (source.substr (0, m.size) == std::string_view (m.mark, m.size))
+        {
+          fail (m.name);
+          return false;
+        }
+    return true;
+  }
+
   bool skip_space ()
   {
     const std::size_t n = source.size ();
@@ -129,7 +239,9 @@ public:
         unsigned char b = source[pos];
         if (b == ' ' || b == '\n' || b == '\r' || b == '\t')
           {
-            pos++;
+            // Ctrl-C at every megabyte of the text that blanks pass.
+            if ((++pos & (bytes_per_check - 1)) == 0)
+              octave_quit ();
             continue;
           }
         if (b != '/' || pos + 1 >= n
@@ -140,15 +252,38 @@ public:
             fail ("comments are not allowed");
             return false;
           }
+        tick ();
         if (source[pos+1] == '/')
-          {
-            std::size_t e = source.find ('\n', pos + 2);
-            pos = (e == std::string_view::npos) ? n : e;
-          }
+          skip_line_comment ();
         else if (! skip_block_comment ())
           return false;
       }
     return true;
+  }
+
+  // Up to the line feed that ends it, or the end of the text.
+  void skip_line_comment ()
+  {
+    const std::size_t n = source.size ();
+    std::size_t from = pos + 2;
+    for (;;)
+      {
+        const std::size_t stop = stretch (from);
+        const void *lf = std::memchr (source.data () + from, '\n',
+                                      stop - from);
+        if (lf)
+          {
+            pos = static_cast<const char *> (lf) - source.data ();
+            return;
+          }
+        if (stop == n)
+          {
+            pos = n;
+            return;
+          }
+        octave_quit ();
+        from = stop;
+      }
   }
 
   // The closing pair is searched from after the opening one, so "/*/" is
@@ -158,11 +293,20 @@ public:
     const char *base = source.data ();
     const std::size_t n = source.size ();
     std::size_t from = pos + 2;
+    std::size_t check = stretch (from);
     while (from < n)
       {
-        const void *star = std::memchr (base + from, '*', n - from);
+        if (from >= check)
+          {
+            octave_quit ();
+            check = stretch (from);
+          }
+        const void *star = std::memchr (base + from, '*', check - from);
         if (! star)
-          break;
+          {
+            from = check;
+            continue;
+          }
         std::size_t s = static_cast<const char *> (star) - base;
         if (s + 1 < n && base[s+1] == '/')
           {
@@ -182,22 +326,69 @@ public:
            && std::memcmp (source.data () + pos, literal, n) == 0;
   }
 
+  // The number of bytes of the character at I, as an editor shows it: a
+  // well-formed UTF-8 sequence is one character, any other byte one of its
+  // own (a stray continuation byte, a lead byte cut short).
+  static std::size_t char_size (std::string_view text, std::size_t i)
+  {
+    const unsigned char b = text[i];
+    if (b < 0xC2 || b > 0xF4)
+      return 1;
+    const std::size_t size = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    // The second byte's range excludes overlong forms and surrogates.
+    const unsigned char low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    if (text.size () - i < size)
+      return 1;
+    const unsigned char second = text[i+1];
+    if (second < low || second > high)
+      return 1;
+    for (std::size_t k = 2; k < size; k++)
+      if ((static_cast<unsigned char> (text[i+k]) & 0xC0) != 0x80)
+        return 1;
+    return size;
+  }
+
+  // Line and column of POS: lines counted by line feeds, columns in
+  // characters from the line's start; a character that POS falls inside
+  // is the one named.
+  void place (std::size_t& line, std::size_t& column) const
+  {
+    const char *b = source.data ();
+    line = 1;
+    std::size_t line_start = 0;
+    for (std::size_t from = 0; from < pos; )
+      {
+        const std::size_t stop = std::min (pos, from + bytes_per_check);
+        const std::size_t feeds = std::count (b + from, b + stop, '\n');
+        if (feeds)
+          {
+            line += feeds;
+            line_start = from + std::string_view (b + from, stop - from)
+                                .rfind ('\n') + 1;
+          }
+        from = stop;
+        if (from < pos)
+          octave_quit ();
+      }
+    column = 1;
+    for (std::size_t i = line_start; i < pos; column++)
+      {
+        const std::size_t size = char_size (source, i);
+        if (i + size > pos)
+          break;
+        i += size;
+        if ((column & 0xFFFFF) == 0)
+          octave_quit ();
+      }
+  }
+
   void fail (const std::string& what)
   {
     if (! message.empty ())
       return;
-    std::size_t line = 1, column = 1;
-    for (std::size_t i = 0; i < pos; i++)
-      {
-        unsigned char b = source[i];
-        if (b == '\n')
-          {
-            line++;
-            column = 1;
-          }
-        else if ((b & 0xC0) != 0x80)
-          column++;
-      }
+    std::size_t line, column;
+    place (line, column);
     message = what + " at line " + std::to_string (line) + ", column "
               + std::to_string (column) + ".";
   }
@@ -214,6 +405,7 @@ public:
         fail ("unexpected end of the text");
         return octave_value ();
       }
+    tick ();
     switch (byte ())
       {
       case '"':
@@ -238,6 +430,8 @@ public:
     if (starts_with ("null"))
       {
         pos += 4;
+        if (null_node.is_undefined ())
+          null_node = octave_map (dim_vector (0, 0));
         return null_node;
       }
     unsigned char b = byte ();
@@ -259,10 +453,15 @@ public:
   {
     const unsigned char *p
       = reinterpret_cast<const unsigned char *> (source.data ());
-    const std::size_t n = source.size ();
-    while (from < n && plain (p[from]))
-      from++;
-    return from;
+    for (;;)
+      {
+        const std::size_t stop = stretch (from);
+        while (from < stop && plain (p[from]))
+          from++;
+        if (from < stop || stop == source.size ())
+          return from;
+        octave_quit ();
+      }
   }
 
   bool text (std::string& out)
@@ -297,6 +496,7 @@ public:
   // POS on the reverse solidus.
   bool escape (std::string& out)
   {
+    tick ();
     pos++;
     if (at_end ())
       {
@@ -411,7 +611,15 @@ public:
     if (n == 0)
       return octave_value (std::string (), '\'');
     charNDArray row (dim_vector (1, n));
-    std::memcpy (row.fortran_vec (), bytes, n);
+    // A long text is copied a stretch at a time, looking at Ctrl-C between.
+    char *to = row.fortran_vec ();
+    for (std::size_t done = 0; done < n; done += bytes_per_check)
+      {
+        if (done)
+          octave_quit ();
+        std::memcpy (to + done, bytes + done,
+                     std::min (bytes_per_check, n - done));
+      }
     return octave_value (row, '\'');
   }
 
@@ -437,7 +645,7 @@ public:
     scratch.clear ();
     if (! text (scratch))
       return octave_value ();
-    if (scratch.size () > key_cache_length)
+    if (scratch.size () > key_cache_length || keys_read++ < key_cache_after)
       return char_row (scratch.data (), scratch.size ());
     auto hit = keys_seen.find (scratch);
     if (hit != keys_seen.end ())
@@ -450,6 +658,8 @@ public:
 
   // ---- numbers ------------------------------------------------------------
 
+  // Not looked at for Ctrl-C: converting the literal takes longer than
+  // this, and it cannot be stopped either.
   std::size_t skip_digits (std::size_t from) const
   {
     const std::size_t n = source.size ();
@@ -589,7 +799,9 @@ public:
     if (! at_end () && byte () == ']')
       {
         pos++;
-        return octave_value (column (base, 1));
+        if (no_elements.is_undefined ())
+          no_elements = Cell (dim_vector (0, 1));
+        return no_elements;
       }
     for (;;)
       {
@@ -617,7 +829,9 @@ public:
     if (! at_end () && byte () == '}')
       {
         pos++;
-        return make_object (base);
+        if (no_members.is_undefined ())
+          no_members = make_object (base);
+        return no_members;
       }
     for (;;)
       {
@@ -706,24 +920,199 @@ public:
   // The keys and values on the stack from BASE, interleaved, as an object.
   octave_value make_object (std::size_t base)
   {
+    if (object_fields.nfields () == 0)
+      object_fields = octave_fields (field_names ());
     octave_scalar_map m (object_fields);
     m.contents (0) = column (base, 2, 0);
     m.contents (1) = column (base, 2, 1);
     return octave_value (m);
   }
+
+  // ---- files --------------------------------------------------------------
+
+  // Bytes that the allocator of the C library owns, grown in place.
+  typedef std::unique_ptr<char, void (*) (void *)> byte_buffer;
+
+  // A text may take half of the memory: its tree needs room of its own.
+  static std::size_t text_limit ()
+  {
+    const long pages = sysconf (_SC_PHYS_PAGES);
+    const long page = sysconf (_SC_PAGESIZE);
+    if (pages <= 0 || page <= 0)
+      return SIZE_MAX / 2;
+    return static_cast<std::size_t> (pages) / 2 * page;
+  }
+
+  // The name as a message shows it: a NUL byte written \0.
+  static std::string shown_name (const std::string& name)
+  {
+    std::string shown;
+    for (char c : name)
+      if (c)
+        shown += c;
+      else
+        shown += "\\0";
+    return shown;
+  }
+
+  // Read the file NAME whole into TEXT (SIZE bytes).  Returns the fault
+  // with the system's reason, or an empty text.  A regular file is read up
+  // to its end, a pipe or a file whose size the system does not give (as
+  // under /proc) up to the end or the limit; a device is refused.  With
+  // STOP_AT_NUL, reading such a stream stops after a NUL byte: no JSON text
+  // holds one outside a comment, so the rest could not change the outcome.
+  static std::string read_file (const std::string& name, bool stop_at_nul,
+                                byte_buffer& text, std::size_t& size)
+  {
+    const std::string opening = "unable to open the file '"
+                                + shown_name (name) + "' for reading (";
+    if (name.find ('\0') != std::string::npos)
+      return opening + "a file name cannot hold a NUL byte).";
+    int fd;
+    while ((fd = ::open (name.c_str (), O_RDONLY | O_NONBLOCK | O_NOCTTY
+                                        | O_CLOEXEC)) < 0
+           && errno == EINTR)
+      octave_quit ();
+    if (fd < 0)
+      return opening + std::strerror (errno) + ").";
+    std::string fault;
+    bool refused = false;
+    try
+      {
+        fault = read_open (fd, stop_at_nul, text, size, refused);
+      }
+    catch (...)
+      {
+        ::close (fd);
+        throw;
+      }
+    ::close (fd);
+    if (fault.empty ())
+      return fault;
+    if (refused)
+      return opening + fault + ").";
+    return "unable to read the file '" + shown_name (name) + "' (" + fault
+           + ").";
+  }
+
+  // The reading itself; REFUSED tells a file that is not read at all.
+  static std::string read_open (int fd, bool stop_at_nul, byte_buffer& text,
+                                std::size_t& size, bool& refused)
+  {
+    struct stat st;
+    if (fstat (fd, &st) != 0)
+      return std::strerror (errno);
+    const bool pipe = S_ISFIFO (st.st_mode);
+    refused = ! pipe && ! S_ISREG (st.st_mode);
+    if (S_ISDIR (st.st_mode))
+      return std::strerror (EISDIR);
+    if (refused)
+      return "a device, not a file";
+    const std::size_t limit = text_limit ();
+    const char *too_large = "larger than half of the memory";
+    if (static_cast<uint64_t> (st.st_size) > limit)
+      return too_large;
+    const bool stream = pipe || st.st_size == 0;
+    // One byte more than the size, to see the end (or that the file grew).
+    std::size_t capacity = stream ? bytes_per_check : st.st_size + 1;
+    size = 0;
+    text.reset (static_cast<char *> (std::malloc (capacity)));
+    if (! text)
+      return "out of memory";
+    for (;;)
+      {
+        if (size == capacity)
+          {
+            if (capacity >= limit)
+              return too_large;
+            capacity = std::min (limit, 2 * capacity);
+            char *more = static_cast<char *> (std::realloc (text.get (),
+                                                            capacity));
+            if (! more)
+              return "out of memory";
+            text.release ();
+            text.reset (more);
+          }
+        if (pipe)
+          wait_readable (fd);
+        const ssize_t got = ::read (fd, text.get () + size,
+                                    std::min (capacity - size,
+                                              bytes_per_check));
+        if (got == 0)
+          return "";
+        if (got < 0)
+          {
+            if (errno != EINTR && errno != EAGAIN)
+              return std::strerror (errno);
+          }
+        else
+          {
+            const void *nul = stream && stop_at_nul
+                              ? std::memchr (text.get () + size, 0, got)
+                              : nullptr;
+            if (nul)
+              {
+                size = static_cast<const char *> (nul) - text.get () + 1;
+                return "";
+              }
+            size += got;
+          }
+        octave_quit ();
+      }
+  }
+
+  // A pipe: wait for bytes or its end, looking at Ctrl-C 20 times a second.
+  static void wait_readable (int fd)
+  {
+    for (;;)
+      {
+        pollfd want = { fd, POLLIN, 0 };
+        if (::poll (&want, 1, 50) > 0)
+          return;
+        octave_quit ();
+      }
+  }
 };
 
-octave_value_list
-F__ledgerscan__ (const octave_value_list& args, int nargout)
+// What a read gives: the tree, or the empty matrix after a fault, and the
+// message when it is asked for.
+static octave_value_list
+read_results (const json_parser& parser, const octave_value& root,
+              int nargout)
+{
+  octave_value_list result (nargout < 2 ? 1 : 2);
+  if (parser.message.empty ())
+    result(0) = root;
+  else
+    result(0) = Matrix ();
+  // The empty character value, made the cheap way: 0-by-0 either way.
+  if (nargout >= 2)
+    result(1) = parser.message.empty ()
+                ? octave_value (charNDArray (), '\'')
+                : octave_value (parser.message, '\'');
+  return result;
+}
+
+// A character vector, of either orientation.  A character matrix of several
+// rows is not one text: the conversion to one string would keep only its
+// first row.
+static bool
+is_char_vector (const octave_value& arg)
+{
+  return arg.is_string () && (arg.rows () <= 1 || arg.columns () <= 1)
+         && arg.ndims () == 2;
+}
+
+// The entries that read a text argument: one document, or JSON Lines.
+static octave_value_list
+read_text (const octave_value_list& args, int nargout, bool lines,
+           const char *count_fault, const char *type_fault)
 {
   if (args.length () != 4)
-    error ("__ledgerscan__: four input arguments are required.");
+    error ("%s", count_fault);
   const octave_value& arg = args(0);
-  // A character matrix of several rows is not one text: the conversion to
-  // one string would keep only its first row.
-  if (! arg.is_string () || (arg.rows () > 1 && arg.columns () > 1)
-      || arg.ndims () > 2)
-    error ("__ledgerscan__: TEXT must be a character vector.");
+  if (! is_char_vector (arg))
+    error ("%s", type_fault);
   // The text is borrowed from the argument, not copied.
   const charNDArray chars = arg.char_array_value ();
   const bool comments = args(1).bool_value ();
@@ -732,31 +1121,163 @@ F__ledgerscan__ (const octave_value_list& args, int nargout)
 
   json_parser parser (std::string_view (chars.data (), chars.numel ()),
                       comments, commas, infnan);
-  octave_value root = parser.parse ();
+  const octave_value root = lines ? parser.lines () : parser.parse ();
+  return read_results (parser, root, nargout);
+}
 
-  octave_value_list result (nargout < 2 ? 1 : 2);
-  if (parser.message.empty ())
-    result(0) = root;
+octave_value_list
+F__ledgerscan__ (const octave_value_list& args, int nargout)
+{
+  return read_text (args, nargout, false,
+                    "__ledgerscan__: four input arguments are required.",
+                    "__ledgerscan__: TEXT must be a character vector.");
+}
+
+static const char *const decode_help =
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}] =} __ledgerdecode__ "
+  "(@var{args})\n"
+  "\n"
+  "\n"
+  "Parse the text as @qcode{__ledgerscan__} does with every option off, "
+  "when the cell @var{args}, the arguments of a call of "
+  "@qcode{ledgerdecode}, holds a character row and nothing else: the "
+  "common call, read with no checks in the host language.  Any other call "
+  "is not read: @var{tree} is empty and @var{errmsg} is true, and the "
+  "caller checks the call itself.\n"
+  "\n"
+  "This is a helper IO function for the @qcode{ledgerdecode} function.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn";
+
+octave_value_list
+F__ledgerdecode__ (const octave_value_list& args, int nargout)
+{
+  if (args.length () != 1 || ! args(0).iscell ())
+    error ("__ledgerdecode__: ARGS must be a cell array.");
+  const Cell call = args(0).cell_value ();
+  if (call.numel () != 1 || ! call(0).is_string () || call(0).rows () > 1
+      || call(0).ndims () != 2)
+    return octave_value_list ({ Matrix (), octave_value (true) });
+  const charNDArray chars = call(0).char_array_value ();
+  json_parser parser (std::string_view (chars.data (), chars.numel ()),
+                      false, false, false);
+  const octave_value root = parser.parse ();
+  return read_results (parser, root, nargout);
+}
+
+static const char *const lines_help =
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {[@var{trees}, @var{errmsg}] =} __ledgerlines__ "
+  "(@var{text}, @var{comments}, @var{commas}, @var{infnan})\n"
+  "\n"
+  "\n"
+  "Parse JSON Lines text, one JSON value per line, into a column cell array "
+  "of trees, one for each line that holds a value.\n"
+  "\n"
+  "Each line is read as @qcode{__ledgerscan__} reads a whole text, with the "
+  "same options; a line of only blanks (and comments, where allowed) holds "
+  "no value.  On an error @var{trees} is empty and @var{errmsg} names it "
+  "with its line and column in the whole text.\n"
+  "\n"
+  "This is a helper IO function for the @qcode{ledgerdecode} function.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn";
+
+octave_value_list
+F__ledgerlines__ (const octave_value_list& args, int nargout)
+{
+  return read_text (args, nargout, true,
+                    "__ledgerlines__: four input arguments are required.",
+                    "__ledgerlines__: TEXT must be a character vector.");
+}
+
+static const char *const load_help =
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}, @var{id}] =} "
+  "__ledgerload__ (@var{file}, @var{comments}, @var{commas}, @var{infnan}, "
+  "@var{lines})\n"
+  "\n"
+  "\n"
+  "Read the file @var{file} and parse it as @qcode{__ledgerscan__} does, or "
+  "as @qcode{__ledgerlines__} does when @var{lines} is true.\n"
+  "\n"
+  "On a fault @var{tree} is empty, @var{errmsg} holds the message and "
+  "@var{id} its identifier: @qcode{\"ledgerkit:io\"} when the file cannot "
+  "be read, with the system's reason, or @qcode{\"ledgerkit:parse\"} for a "
+  "fault in the text, with its line and column.\n"
+  "\n"
+  "This is a helper IO function for the @qcode{loadledger} function.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn";
+
+octave_value_list
+F__ledgerload__ (const octave_value_list& args, int nargout)
+{
+  if (args.length () != 5)
+    error ("__ledgerload__: five input arguments are required.");
+  const octave_value& arg = args(0);
+  if (! is_char_vector (arg))
+    error ("__ledgerload__: FILE must be a character vector.");
+  const charNDArray chars = arg.char_array_value ();
+  const std::string name (chars.data (), chars.numel ());
+  const bool comments = args(1).bool_value ();
+  const bool commas = args(2).bool_value ();
+  const bool infnan = args(3).bool_value ();
+  const bool lines = args(4).bool_value ();
+
+  json_parser::byte_buffer text (nullptr, std::free);
+  std::size_t size = 0;
+  const std::string fault = json_parser::read_file (name, ! comments, text,
+                                                    size);
+  json_parser parser (std::string_view (text.get (), size), comments, commas,
+                      infnan);
+  octave_value root;
+  if (fault.empty ())
+    root = lines ? parser.lines () : parser.parse ();
   else
-    result(0) = Matrix ();
-  if (nargout >= 2)
-    result(1) = octave_value (parser.message, '\'');
+    parser.message = fault;
+  text.reset ();
+
+  octave_value_list result = read_results (parser, root, nargout);
+  if (nargout >= 3)
+    result(2) = octave_value (parser.message.empty () ? ""
+                              : fault.empty () ? "ledgerkit:parse"
+                              : "ledgerkit:io", '\'');
   return result;
 }
 
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgerscan__ (const octave::dynamic_library& shl, bool relative)
+// The installer of each function of the module; the API version is the
+// one of the headers this module is built with, and the interpreter
+// refuses any other.
+static octave_function *
+install (const octave::dynamic_library& shl, bool relative,
+         octave_builtin::fcn entry, const char *name, const char *help)
 {
-  // The API version is the one of the headers this module is built with;
-  // the interpreter refuses any other.
-  octave::check_version (OCTAVE_API_VERSION, "__ledgerscan__");
-  octave_dld_function *fcn
-    = octave_dld_function::create (F__ledgerscan__, shl, "__ledgerscan__",
-                                   scan_help);
+  octave::check_version (OCTAVE_API_VERSION, name);
+  octave_dld_function *fcn = octave_dld_function::create (entry, shl, name,
+                                                          help);
   if (relative)
     fcn->mark_relative ();
   return fcn;
 }
+
+// The installers, one for each function, named as the interpreter looks
+// them up: "G" and the function's name.
+#define LEDGER_INSTALLER(NAME, HELP)                                    \
+  extern "C" OCTAVE_EXPORT octave_function *                           \
+  G ## NAME (const octave::dynamic_library& shl, bool relative)        \
+  {                                                                    \
+    return install (shl, relative, F ## NAME, #NAME, HELP);            \
+  }
+
+LEDGER_INSTALLER (__ledgerscan__, scan_help)
+LEDGER_INSTALLER (__ledgerdecode__, decode_help)
+LEDGER_INSTALLER (__ledgerlines__, lines_help)
+LEDGER_INSTALLER (__ledgerload__, load_help)
 
 // Tests, run by the interpreter's test function.
 #if 0
@@ -769,6 +1290,9 @@ G__ledgerscan__ (const octave::dynamic_library& shl, bool relative)
 %!  if (isempty (m) || ! isequal (t, zeros (0, 0)))
 %!    error ("no error for: %s", text);
 %!  endif
+%!endfunction
+%!function [t, m] = lines (text, comments = false, commas = false, infnan = false)
+%!  [t, m] = __ledgerlines__ (text, comments, commas, infnan);
 %!endfunction
 %!function same (got, want, what)
 %!  if (! isequal (got, want) || ! strcmp (class (got), class (want)))
@@ -865,6 +1389,19 @@ G__ledgerscan__ (const octave::dynamic_library& shl, bool relative)
 %!   "\t\vx",            0, 0, 0, "invalid value at line 1, column 2."
 %!   "\"\xC3\xA9\" x",   0, 0, 0, "unexpected text after the value at line 1, column 5."
 %!   "[\"\xE2\x82\xAC\", x]", 0, 0, 0, "invalid value at line 1, column 7."
+%!   "\"\x80\x80\" x",    0, 0, 0, "unexpected text after the value at line 1, column 6."
+%!   "\"\xC0\x80\" x",    0, 0, 0, "unexpected text after the value at line 1, column 6."
+%!   "\"\xE2\x82\" x",    0, 0, 0, "unexpected text after the value at line 1, column 6."
+%!   "\"\xED\xA0\x80\" x", 0, 0, 0, "unexpected text after the value at line 1, column 7."
+%!   "\"\xF0\x9F\x98\x80\xBF\" x", 0, 0, 0, "unexpected text after the value at line 1, column 6."
+%!   "[\xF0\x9F\x98\x80]", 0, 0, 0, "invalid value at line 1, column 2."
+%!   ["\xFF\xFE[\x00" "1\x00]\x00"], 0, 0, 0, "the text is UTF-16LE, not UTF-8 at line 1, column 1."
+%!   ["\xFE\xFF\x00[\x00" "1\x00]"], 0, 0, 0, "the text is UTF-16BE, not UTF-8 at line 1, column 1."
+%!   "\xFF\xFE\x00\x00[\x00\x00\x00", 0, 0, 0, "the text is UTF-32LE, not UTF-8 at line 1, column 1."
+%!   "\x00\x00\xFE\xFF\x00\x00\x00[", 0, 0, 0, "the text is UTF-32BE, not UTF-8 at line 1, column 1."
+%!   "\xFF\xFE",         1, 1, 1, "the text is UTF-16LE, not UTF-8 at line 1, column 1."
+%!   ["[\x00" "1\x00]\x00"], 0, 0, 0, "invalid value at line 1, column 2."
+%!   "\xFF[]",           0, 0, 0, "invalid value at line 1, column 1."
 %!   "\"ab",             0, 0, 0, "unterminated text at line 1, column 4."
 %!   "\"",               0, 0, 0, "unterminated text at line 1, column 2."
 %!   "\"ab\\",           0, 0, 0, "unterminated text at line 1, column 5."
@@ -1122,4 +1659,137 @@ G__ledgerscan__ (const octave::dynamic_library& shl, bool relative)
 %! endfor
 %! [t, m] = scan (doc);
 %! assert (m, "");
+## Columns count characters as an editor shows them, on long lines and
+## after many lines too.
+%!test
+%! assert (scanmsg ([repmat(" ", 1, 3e6) "x"]), "invalid value at line 1, column 3000001.");
+%! assert (scanmsg ([repmat("\n", 1, 3e6) "x"]), "invalid value at line 3000001, column 1.");
+%! assert (scanmsg (["\"" repmat("\xC3\xA9", 1, 2e6) "\" x"]), "unexpected text after the value at line 1, column 2000004.");
+%! assert (scanmsg (["\"" repmat("\x80", 1, 2e6) "\"\n\n  x"]), "unexpected text after the value at line 3, column 3.");
+
+## Runs of bytes longer than the stretch between two looks at Ctrl-C read
+## as any other: blanks, comments, text, escapes, digits.
+%!test
+%! m = 2.5e6;
+%! assert (scan ([repmat(" \t\r\n", 1, m / 4) "1" repmat(" ", 1, m)]), 1);
+%! assert (scan (["//" repmat("x", 1, m) "\n1"], true), 1);
+%! assert (scan (["/*" repmat("*", 1, m) "*/1"], true), 1);
+%! assert (scan (["/*" repmat("a*", 1, m) "/1"], true), 1);
+%! assert (scanmsg (["/*" repmat("*", 1, m)], true), "unterminated comment at line 1, column 1.");
+%! long = repmat ("abc\xC3\xA9", 1, m / 5);
+%! assert (scan (["\"" long "\""]), long);
+%! assert (scan (["\"" repmat('\n', 1, m) "\""]), repmat ("\n", 1, m));
+%! assert (scan (["0." repmat("0", 1, m) "1"]), 0);
+%! assert (scan (["1" repmat("0", 1, m)]), Inf);
+%! assert (scanmsg (["[" repmat("1,", 1, m) "x]"]), sprintf ("invalid value at line 1, column %d.", 2 * m + 2));
+
+## One {} and one [] serve a whole call; a change to one changes no other.
+%!test
+%! t = scan ("[{}, [], {}, [], {\"a\": {}, \"b\": []}]");
+%! assert (t{1}, struct ("keys", {cell(0, 1)}, "values", {cell(0, 1)}));
+%! assert (t{2}, cell (0, 1));
+%! assert (t{5}.values, {t{1}; t{2}});
+%! a = t{1};
+%! a.keys{end+1} = "k";
+%! b = t{2};
+%! b{end+1} = 1;
+%! assert (t{3}, t{1});
+%! assert (t{4}, cell (0, 1));
+%! assert (isempty (t{1}.keys) && isempty (t{5}.values{1}.keys));
+%! t = scan (["[" repmat("{},[],null,", 1, 1e5) "{}]"]);
+%! assert (numel (t), 3e5 + 1);
+%! assert (t{end-1}, struct ([]));
+
+## JSON Lines: one value per line; blank lines (and comments, where
+## allowed) hold none; every option applies to each line; a fault names
+## its line and column in the whole text.  {text, comments, commas, infnan,
+## the trees or the message}.
+%!test
+%! cases = {
+%!   "",                      0, 0, 0, cell(0, 1)
+%!   "\n\n \t \r\n",          0, 0, 0, cell(0, 1)
+%!   "1",                     0, 0, 0, {1}
+%!   "1\n",                   0, 0, 0, {1}
+%!   "1\n[2]\n{\"a\":3}",     0, 0, 0, {1; {2}; struct("keys", {{"a"}}, "values", {{3}})}
+%!   "\n\n1\n\n\n\"x\"\n\n",  0, 0, 0, {1; "x"}
+%!   "1\r\n[2]\r\n",          0, 0, 0, {1; {2}}
+%!   "  true  \r\n\t null",   0, 0, 0, {true; struct([])}
+%!   ["\xEF\xBB\xBF" "1\n2"], 0, 0, 0, {1; 2}
+%!   "// c\n1 // d\n/* e */\n  /**/ 2", 1, 0, 0, {1; 2}
+%!   "[1,]\n{\"a\":NaN,}",    0, 1, 1, {{1}; struct("keys", {{"a"}}, "values", {{NaN}})}
+%!   "x\n1\n2",               0, 0, 0, "invalid value at line 1, column 1."
+%!   "1\n[1 2]\n3",           0, 0, 0, "missing ',' or ']' in an array at line 2, column 4."
+%!   "1\n2\n{",               0, 0, 0, "missing object key at line 3, column 2."
+%!   "1\r\n2 3\r\n4",         0, 0, 0, "unexpected text after the value at line 2, column 3."
+%!   "1\r\n2\r\n[\r\n",       0, 0, 0, "unexpected end of the text at line 3, column 3."
+%!   "[1,\n2]",               0, 0, 0, "unexpected end of the text at line 1, column 4."
+%!   "{\"a\":\n1}",           0, 0, 0, "unexpected end of the text at line 1, column 6."
+%!   "\"a\nb\"",              0, 0, 0, "unterminated text at line 1, column 3."
+%!   "1 2",                   0, 0, 0, "unexpected text after the value at line 1, column 3."
+%!   "1\r2",                  0, 0, 0, "unexpected text after the value at line 1, column 3."
+%!   "1\n\xEF\xBB\xBF2",      0, 0, 0, "invalid value at line 2, column 1."
+%!   "/* a\n b */ 1",         1, 0, 0, "unterminated comment at line 1, column 1."
+%!   "1\n// c",               0, 0, 0, "comments are not allowed at line 2, column 1."
+%!   "[1,]\n[2,]",            0, 0, 0, "trailing commas are not allowed at line 1, column 4."
+%!   "1\n\n\"\xC3\xA9\" x",   0, 0, 0, "unexpected text after the value at line 3, column 5."
+%!   ["\xFF\xFE" "1\x00\n\x00"], 0, 0, 0, "the text is UTF-16LE, not UTF-8 at line 1, column 1."
+%! };
+%! for i = 1:rows (cases)
+%!   [t, m] = lines (cases{i, 1:4});
+%!   want = cases{i, 5};
+%!   what = sprintf ("case %d: %s", i, undo_string_escapes (cases{i, 1}));
+%!   if (ischar (want))
+%!     same (m, want, what);
+%!     same (t, [], what);
+%!   else
+%!     same (m, "", what);
+%!     if (! isequaln (t, want) || ! isequal (size (t), size (want)))
+%!       error ("%s: another tree", what);
+%!     endif
+%!   endif
+%! endfor
+%! assert (lines ("[1]\n2", 0, 0, 0), {{1}; 2});
+%!error <four input arguments are required> __ledgerlines__ ("1", 0, 0)
+%!error <TEXT must be a character vector> __ledgerlines__ (1, 0, 0, 0)
+
+## JSON Lines against the plain way: each line read as a text of its own,
+## a line that holds no value skipped, the line of a fault counted.
+%!function [t, m] = lines_plain (text, varargin)
+%!  t = {};
+%!  m = "";
+%!  parts = strsplit (text, "\n", "collapsedelimiters", false);
+%!  for k = 1:numel (parts)
+%!    [v, m] = scan (parts{k}, varargin{:});
+%!    if (strncmp (m, "the text holds no value", 23))
+%!      m = "";
+%!    elseif (! isempty (m))
+%!      m = regexprep (m, "at line 1,", sprintf ("at line %d,", k));
+%!      t = [];
+%!      return;
+%!    else
+%!      t{end+1, 1} = v;
+%!    endif
+%!  endfor
+%!  if (isempty (t))
+%!    t = cell (0, 1);
+%!  endif
+%!endfunction
+%!test
+%! rand ("state", 7);
+%! pieces = {"1", "-2.5e3", "\"a\\u00e9\"", "[1,[2,{}]]", "{\"k\":[true,null]}", ...
+%!           "", " ", "\t\r", "// c", "/* c */", "1 2", "[1,]", "NaN", "{", ...
+%!           "\"x", "tru", "[1 /* c */ ]", "\xC3\xA9", "01"};
+%! for round = 1:300
+%!   n = randi (6);
+%!   text = strjoin (pieces(randi (numel (pieces), 1, n)), "\n");
+%!   if (rand () < 0.3)
+%!     text(end+1) = "\n";
+%!   endif
+%!   opts = num2cell (rand (1, 3) < 0.5);
+%!   [t, m] = lines (text, opts{:});
+%!   [tp, mp] = lines_plain (text, opts{:});
+%!   if (! strcmp (m, mp) || ! isequaln (t, tp))
+%!     error ("%s: \"%s\" instead of \"%s\"", undo_string_escapes (text), m, mp);
+%!   endif
+%! endfor
 #endif

@@ -11,8 +11,10 @@
 ## them, @var{args} the pairs as given.  The result has one logical field per
 ## option, named in lower case and false unless the option is given.  Names
 ## match whatever their case; of an option given twice the last value holds.
-## Every fault is raised as an error prefixed with @var{caller}, so that a
-## wrong call never reaches a file.
+## Every value is checked here, completely, and comes out as a plain logical
+## scalar, so that nothing the modules would refuse reaches them.  Every
+## fault is raised as an error prefixed with @var{caller}, so that a wrong
+## call never reaches a file.
 ## @end deftypefn
 
 function opts = ledger_options (caller, names, args)
@@ -24,11 +26,7 @@ function opts = ledger_options (caller, names, args)
 
   for i = 1:2:numel (args)
     name = args{i};
-    if (! (ischar (name) && rows (name) == 1))
-      error ("Octave:invalid-input-arg",
-             "%s: option names must be character rows, not %s", caller,
-             class (name));
-    endif
+    check_row (caller, "an option name", name);
     k = find (strcmpi (name, names), 1);
     if (isempty (k))
       error ("Octave:invalid-input-arg",
@@ -41,14 +39,15 @@ function opts = ledger_options (caller, names, args)
     endif
     value = args{i+1};
     ## Anything the interpreter itself takes as one true or false will do:
-    ## true, 1, int8 (0) ...; a NaN, a text or an array will not.
+    ## true, 1, int8 (0), sparse (true) ...; a NaN, a text or an array will
+    ## not.
     if (! (isscalar (value)
            && (islogical (value)
                || (isnumeric (value) && isreal (value) && ! isnan (value)))))
       error ("Octave:invalid-input-arg",
              "%s: the value of '%s' must be true or false", caller, names{k});
     endif
-    opts.(lower (names{k})) = logical (value);
+    opts.(lower (names{k})) = logical (full (value));
   endfor
 
 endfunction
