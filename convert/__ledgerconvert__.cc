@@ -25,32 +25,6 @@
 #include <utility>
 #include <vector>
 
-static const char *const convert_help =
-  "-*- texinfo -*-\n"
-  "  @deftypefn  {ledgerkit} {[@var{value}, @var{found}] =} __ledgerconvert__ "
-  "(\"get\", @var{caller}, @var{tree}, @var{path}, @var{quiet})\n"
-  "  @deftypefnx {ledgerkit} {@var{tree} =} __ledgerconvert__ "
-  "(\"set\", @var{caller}, @var{tree}, @var{path}, @var{value})\n"
-  "  @deftypefnx {ledgerkit} {@var{value} =} __ledgerconvert__ "
-  "(\"plain\", @var{caller}, @var{tree})\n"
-  "  @deftypefnx {ledgerkit} {@var{tree} =} __ledgerconvert__ "
-  "(\"tree\", @var{caller}, @var{value})\n"
-  "\n"
-  "\n"
-  "Read or replace one value of a JSON tree by its path, or convert a tree "
-  "to and from ordinary values.\n"
-  "\n"
-  "@var{path} is a JSON Pointer text or a cell array of text keys and "
-  "positive whole-number positions.  Errors are prefixed with "
-  "@var{caller} and have the identifiers @qcode{\"ledgerkit:path\"} and "
-  "@qcode{\"ledgerkit:tree\"}.  With @var{quiet} true a missing step "
-  "gives @var{found} false instead of an error.\n"
-  "\n"
-  "This is a helper function for @qcode{ledgerget}, @qcode{ledgerset}, "
-  "@qcode{ledgerplain} and @qcode{ledgertree}.  Do NOT call it directly.\n"
-  "\n"
-  "@end deftypefn";
-
 // The allocator a Cell frees its storage with; it differs between builds of
 // the interpreter (plain or polymorphic), so it is taken from the type.
 template <typename T, typename A>
@@ -1454,8 +1428,31 @@ public:
   }
 };
 
-octave_value_list
-F__ledgerconvert__ (const octave_value_list& args, int)
+DEFUN_DLD (__ledgerconvert__, args, ,
+  "-*- texinfo -*-\n"
+  "  @deftypefn  {ledgerkit} {[@var{value}, @var{found}] =} __ledgerconvert__ "
+  "(\"get\", @var{caller}, @var{tree}, @var{path}, @var{quiet})\n"
+  "  @deftypefnx {ledgerkit} {@var{tree} =} __ledgerconvert__ "
+  "(\"set\", @var{caller}, @var{tree}, @var{path}, @var{value})\n"
+  "  @deftypefnx {ledgerkit} {@var{value} =} __ledgerconvert__ "
+  "(\"plain\", @var{caller}, @var{tree})\n"
+  "  @deftypefnx {ledgerkit} {@var{tree} =} __ledgerconvert__ "
+  "(\"tree\", @var{caller}, @var{value})\n"
+  "\n"
+  "\n"
+  "Read or replace one value of a JSON tree by its path, or convert a tree "
+  "to and from ordinary values.\n"
+  "\n"
+  "@var{path} is a JSON Pointer text or a cell array of text keys and "
+  "positive whole-number positions.  Errors are prefixed with "
+  "@var{caller} and have the identifiers @qcode{\"ledgerkit:path\"} and "
+  "@qcode{\"ledgerkit:tree\"}.  With @var{quiet} true a missing step "
+  "gives @var{found} false instead of an error.\n"
+  "\n"
+  "This is a helper function for @qcode{ledgerget}, @qcode{ledgerset}, "
+  "@qcode{ledgerplain} and @qcode{ledgertree}.  Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
 {
   const int nargin = args.length ();
   if (nargin < 3 || ! args(0).is_string () || ! args(1).is_string ())
@@ -1487,18 +1484,6 @@ F__ledgerconvert__ (const octave_value_list& args, int)
       return ovl (work.tree (args(2), out, 0) ? out : args(2));
     }
   error ("__ledgerconvert__: unknown operation or wrong number of arguments.");
-}
-
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgerconvert__ (const octave::dynamic_library& shl, bool relative)
-{
-  octave::check_version (OCTAVE_API_VERSION, "__ledgerconvert__");
-  octave_dld_function *fcn
-    = octave_dld_function::create (F__ledgerconvert__, shl,
-                                   "__ledgerconvert__", convert_help);
-  if (relative)
-    fcn->mark_relative ();
-  return fcn;
 }
 
 #if 0

@@ -34,29 +34,6 @@
 // PKG_ADD: autoload ("__ledgerlines__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerload__", "__ledgerscan__.oct");
 
-static const char *const scan_help =
-  "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}] =} __ledgerscan__ "
-  "(@var{text}, @var{comments}, @var{commas}, @var{infnan})\n"
-  "\n"
-  "\n"
-  "Parse JSON text into a tree that keeps the kinds of JSON values.\n"
-  "\n"
-  "An object is a scalar structure with the fields @qcode{keys} and "
-  "@qcode{values}, two column cell arrays in file order, duplicate keys "
-  "kept.  An array is a column cell array, text a character row, a number a "
-  "@code{double}, or an @code{int64} or @code{uint64} for an integer beyond "
-  "2^53 that one holds exactly, @qcode{true} and @qcode{false} logical "
-  "scalars, and @qcode{null} a 0-by-0 structure array with no fields.  "
-  "@var{comments}, @var{commas} and @var{infnan} allow comments, trailing "
-  "commas and the non-finite numbers.  On an error @var{tree} is empty and "
-  "@var{errmsg} names it with its line and column.\n"
-  "\n"
-  "This is a helper IO function for the @qcode{loadledger} function.  "
-  "Do NOT call it directly.\n"
-  "\n"
-  "@end deftypefn";
-
 // The allocator a Cell frees its storage with; it differs between builds of
 // the interpreter (plain or polymorphic), so it is taken from the type.
 template <typename T, typename A>
@@ -1125,15 +1102,35 @@ read_text (const octave_value_list& args, int nargout, bool lines,
   return read_results (parser, root, nargout);
 }
 
-octave_value_list
-F__ledgerscan__ (const octave_value_list& args, int nargout)
+DEFUN_DLD (__ledgerscan__, args, nargout,
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}] =} __ledgerscan__ "
+  "(@var{text}, @var{comments}, @var{commas}, @var{infnan})\n"
+  "\n"
+  "\n"
+  "Parse JSON text into a tree that keeps the kinds of JSON values.\n"
+  "\n"
+  "An object is a scalar structure with the fields @qcode{keys} and "
+  "@qcode{values}, two column cell arrays in file order, duplicate keys "
+  "kept.  An array is a column cell array, text a character row, a number a "
+  "@code{double}, or an @code{int64} or @code{uint64} for an integer beyond "
+  "2^53 that one holds exactly, @qcode{true} and @qcode{false} logical "
+  "scalars, and @qcode{null} a 0-by-0 structure array with no fields.  "
+  "@var{comments}, @var{commas} and @var{infnan} allow comments, trailing "
+  "commas and the non-finite numbers.  On an error @var{tree} is empty and "
+  "@var{errmsg} names it with its line and column.\n"
+  "\n"
+  "This is a helper IO function for the @qcode{loadledger} function.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
 {
   return read_text (args, nargout, false,
                     "__ledgerscan__: four input arguments are required.",
                     "__ledgerscan__: TEXT must be a character vector.");
 }
 
-static const char *const decode_help =
+DEFUN_DLD (__ledgerdecode__, args, nargout,
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}] =} __ledgerdecode__ "
   "(@var{args})\n"
@@ -1149,10 +1146,7 @@ static const char *const decode_help =
   "This is a helper IO function for the @qcode{ledgerdecode} function.  "
   "Do NOT call it directly.\n"
   "\n"
-  "@end deftypefn";
-
-octave_value_list
-F__ledgerdecode__ (const octave_value_list& args, int nargout)
+  "@end deftypefn")
 {
   if (args.length () != 1 || ! args(0).iscell ())
     error ("__ledgerdecode__: ARGS must be a cell array.");
@@ -1167,7 +1161,7 @@ F__ledgerdecode__ (const octave_value_list& args, int nargout)
   return read_results (parser, root, nargout);
 }
 
-static const char *const lines_help =
+DEFUN_DLD (__ledgerlines__, args, nargout,
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {[@var{trees}, @var{errmsg}] =} __ledgerlines__ "
   "(@var{text}, @var{comments}, @var{commas}, @var{infnan})\n"
@@ -1184,17 +1178,14 @@ static const char *const lines_help =
   "This is a helper IO function for the @qcode{ledgerdecode} function.  "
   "Do NOT call it directly.\n"
   "\n"
-  "@end deftypefn";
-
-octave_value_list
-F__ledgerlines__ (const octave_value_list& args, int nargout)
+  "@end deftypefn")
 {
   return read_text (args, nargout, true,
                     "__ledgerlines__: four input arguments are required.",
                     "__ledgerlines__: TEXT must be a character vector.");
 }
 
-static const char *const load_help =
+DEFUN_DLD (__ledgerload__, args, nargout,
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}, @var{id}] =} "
   "__ledgerload__ (@var{file}, @var{comments}, @var{commas}, @var{infnan}, "
@@ -1212,10 +1203,7 @@ static const char *const load_help =
   "This is a helper IO function for the @qcode{loadledger} function.  "
   "Do NOT call it directly.\n"
   "\n"
-  "@end deftypefn";
-
-octave_value_list
-F__ledgerload__ (const octave_value_list& args, int nargout)
+  "@end deftypefn")
 {
   if (args.length () != 5)
     error ("__ledgerload__: five input arguments are required.");
@@ -1249,35 +1237,6 @@ F__ledgerload__ (const octave_value_list& args, int nargout)
                               : "ledgerkit:io", '\'');
   return result;
 }
-
-// The installer of each function of the module; the API version is the
-// one of the headers this module is built with, and the interpreter
-// refuses any other.
-static octave_function *
-install (const octave::dynamic_library& shl, bool relative,
-         octave_builtin::fcn entry, const char *name, const char *help)
-{
-  octave::check_version (OCTAVE_API_VERSION, name);
-  octave_dld_function *fcn = octave_dld_function::create (entry, shl, name,
-                                                          help);
-  if (relative)
-    fcn->mark_relative ();
-  return fcn;
-}
-
-// The installers, one for each function, named as the interpreter looks
-// them up: "G" and the function's name.
-#define LEDGER_INSTALLER(NAME, HELP)                                    \
-  extern "C" OCTAVE_EXPORT octave_function *                           \
-  G ## NAME (const octave::dynamic_library& shl, bool relative)        \
-  {                                                                    \
-    return install (shl, relative, F ## NAME, #NAME, HELP);            \
-  }
-
-LEDGER_INSTALLER (__ledgerscan__, scan_help)
-LEDGER_INSTALLER (__ledgerdecode__, decode_help)
-LEDGER_INSTALLER (__ledgerlines__, lines_help)
-LEDGER_INSTALLER (__ledgerload__, load_help)
 
 // Tests, run by the interpreter's test function.
 #if 0
