@@ -33,30 +33,6 @@
 
 namespace
 {
-  const char *const short_messages[] = {
-    "comments are not allowed",
-    "unterminated comment",
-    "the text holds no value",
-    "unexpected text after the value",
-    "nesting too deep",
-    "unexpected end of the text",
-    "invalid value",
-    "unterminated text",
-    "a control character in text must be escaped",
-    "invalid escape in text",
-    "invalid \\u escape",
-    "invalid number",
-    "missing object key",
-    "missing ':' after an object key",
-    "missing ',' or '}' in an object",
-    "missing ',' or ']' in an array",
-    "trailing commas are not allowed",
-    "the text is UTF-32LE, not UTF-8",
-    "the text is UTF-32BE, not UTF-8",
-    "the text is UTF-16LE, not UTF-8",
-    "the text is UTF-16BE, not UTF-8",
-  };
-
   // The size of a well-formed UTF-8 character at I, decoded plainly: its
   // code point must need exactly that many bytes and be no surrogate and
   // no more than U+10FFFF.  0 for any other byte.
@@ -118,17 +94,19 @@ namespace
 
   bool known_message (std::string_view what)
   {
-    for (const char *m : short_messages)
+    for (const char *m : scan_error_text)
       if (what == m)
         return true;
     return false;
   }
 
-  // The message must be "WHAT at line L, column C." with WHAT one of the
-  // reader's messages and L, C the place of the byte at POS.
-  void check_message (const std::string& msg, std::string_view text,
-                      std::size_t pos)
+  // The message must be "WHAT at line L, column C." with WHAT the text of
+  // the parser's code and L, C the place of the byte at its cursor, which
+  // the parser also gives as numbers.
+  void check_message (const json_parser& p, std::string_view text)
   {
+    const std::string& msg = p.error_message ();
+    const std::size_t pos = p.cursor ();
     if (pos > text.size ())
       tree_check::fault ("the cursor is beyond the end of the text", msg);
     const std::size_t at = msg.rfind (" at line ");
@@ -136,8 +114,12 @@ namespace
       tree_check::fault ("a malformed message", msg);
     if (! known_message (std::string_view (msg).substr (0, at)))
       tree_check::fault ("an unknown message", msg);
+    if (std::string_view (msg).substr (0, at) != text_of (p.error_code ()))
+      tree_check::fault ("the message is not the text of its code", msg);
     std::size_t line, column;
     plain_place (text, pos, line, column);
+    if (p.error_line () != line || p.error_column () != column)
+      tree_check::fault ("the place as numbers is not the cursor's", msg);
     const std::string tail = " at line " + std::to_string (line)
                              + ", column " + std::to_string (column) + ".";
     if (msg.compare (at, std::string::npos, tail) != 0)
@@ -168,14 +150,15 @@ namespace
       return text.substr (pos).rfind (word, 0) == 0;
     }
 
-    void fail (const char *what)
+    void fail (scan_error what)
     {
       if (! message.empty ())
         return;
       std::size_t line, column;
       plain_place (text, pos, line, column);
-      message = std::string (what) + " at line " + std::to_string (line)
-                + ", column " + std::to_string (column) + ".";
+      message = std::string (text_of (what)) + " at line "
+                + std::to_string (line) + ", column " + std::to_string (column)
+                + ".";
     }
 
     // A byte-order mark of UTF-16 or UTF-32 is named; a UTF-8 one skipped.
@@ -184,12 +167,12 @@ namespace
       const std::string_view marks[] = {
         std::string_view ("\xFF\xFE\0\0", 4),
         std::string_view ("\0\0\xFE\xFF", 4), "\xFF\xFE", "\xFE\xFF" };
-      const char *names[] = { "UTF-32LE", "UTF-32BE", "UTF-16LE", "UTF-16BE" };
+      const scan_error names[] = { scan_error::utf32le, scan_error::utf32be,
+                                   scan_error::utf16le, scan_error::utf16be };
       for (int k = 0; k < 4; k++)
         if (text.substr (0, marks[k].size ()) == marks[k])
           {
-            fail (("the text is " + std::string (names[k])
-                   + ", not UTF-8").c_str ());
+            fail (names[k]);
             return false;
           }
       if (text.rfind ("\xEF\xBB\xBF", 0) == 0)
@@ -233,7 +216,7 @@ namespace
         return octave_value ();
       if (end ())
         {
-          fail ("the text holds no value");
+          fail (scan_error::no_value);
           return octave_value ();
         }
       return last_value ();
@@ -247,7 +230,7 @@ namespace
         return octave_value ();
       if (! end ())
         {
-          fail ("unexpected text after the value");
+          fail (scan_error::text_after_value);
           return octave_value ();
         }
       return v;
@@ -265,7 +248,7 @@ namespace
             {
               if (! comments)
                 {
-                  fail ("comments are not allowed");
+                  fail (scan_error::comments_off);
                   return false;
                 }
               if (text[pos+1] == '/')
@@ -276,7 +259,7 @@ namespace
                   const std::size_t e = text.find ("*/", pos + 2);
                   if (e == std::string_view::npos)
                     {
-                      fail ("unterminated comment");
+                      fail (scan_error::unterminated_comment);
                       return false;
                     }
                   pos = e + 2;
@@ -290,14 +273,14 @@ namespace
 
     octave_value value (int depth)
     {
-      if (depth > 64)
+      if (depth > json_parser::max_depth)
         {
-          fail ("nesting too deep");
+          fail (scan_error::too_deep);
           return octave_value ();
         }
       if (end ())
         {
-          fail ("unexpected end of the text");
+          fail (scan_error::unexpected_end);
           return octave_value ();
         }
       const char c = at ();
@@ -329,7 +312,7 @@ namespace
         }
       if (c == '-' || (c >= '0' && c <= '9') || c == 'N' || c == 'I')
         return number ();
-      fail ("invalid value");
+      fail (scan_error::invalid_value);
       return octave_value ();
     }
 
@@ -382,7 +365,7 @@ namespace
         {
           if (end ())
             {
-              fail ("unterminated text");
+              fail (scan_error::unterminated_string);
               return false;
             }
           const unsigned char c = at ();
@@ -393,7 +376,7 @@ namespace
             }
           if (c < 0x20)
             {
-              fail ("a control character in text must be escaped");
+              fail (scan_error::raw_control);
               return false;
             }
           if (c != '\\')
@@ -405,7 +388,7 @@ namespace
           pos++;
           if (end ())
             {
-              fail ("unterminated text");
+              fail (scan_error::unterminated_string);
               return false;
             }
           const char e = text[pos++];
@@ -420,32 +403,32 @@ namespace
           if (e != 'u')
             {
               pos--;
-              fail ("invalid escape in text");
+              fail (scan_error::invalid_escape);
               return false;
             }
           long cp = hex4 ();
           if (cp < 0)
             {
-              fail ("invalid \\u escape");
+              fail (scan_error::invalid_u_escape);
               return false;
             }
           if (cp >= 0xDC00 && cp <= 0xDFFF)
             {
-              fail ("invalid \\u escape");
+              fail (scan_error::invalid_u_escape);
               return false;
             }
           if (cp >= 0xD800 && cp <= 0xDBFF)
             {
               if (! looking_at ("\\u"))
                 {
-                  fail ("invalid \\u escape");
+                  fail (scan_error::invalid_u_escape);
                   return false;
                 }
               pos += 2;
               const long low = hex4 ();
               if (low < 0xDC00 || low > 0xDFFF)
                 {
-                  fail ("invalid \\u escape");
+                  fail (scan_error::invalid_u_escape);
                   return false;
                 }
               cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
@@ -482,14 +465,14 @@ namespace
       if (end () || at () < '0' || at () > '9')
         {
           pos = start;
-          fail ("invalid value");
+          fail (scan_error::invalid_value);
           return octave_value ();
         }
       if (at () == '0' && pos + 1 < text.size ()
           && text[pos+1] >= '0' && text[pos+1] <= '9')
         {
           pos = start;
-          fail ("invalid number");
+          fail (scan_error::invalid_number);
           return octave_value ();
         }
       digits ();
@@ -500,7 +483,7 @@ namespace
           pos++;
           if (! digits ())
             {
-              fail ("invalid number");
+              fail (scan_error::invalid_number);
               return octave_value ();
             }
         }
@@ -512,7 +495,7 @@ namespace
             pos++;
           if (! digits ())
             {
-              fail ("invalid number");
+              fail (scan_error::invalid_number);
               return octave_value ();
             }
         }
@@ -523,7 +506,7 @@ namespace
           const unsigned long long mag
             = std::strtoull (literal.c_str () + negative, nullptr, 10);
           const bool fits = errno != ERANGE;
-          if (fits && mag <= 9007199254740992ULL)
+          if (fits && mag <= json_parser::two53)
             return octave_value (negative ? -static_cast<double> (mag)
                                           : static_cast<double> (mag));
           if (fits && ! negative)
@@ -561,7 +544,7 @@ namespace
         {
           if (! end () && at () == ']')
             {
-              fail ("trailing commas are not allowed");
+              fail (scan_error::trailing_comma);
               return octave_value ();
             }
           items.push_back (value (depth + 1));
@@ -584,7 +567,7 @@ namespace
               pos++;
               break;
             }
-          fail ("missing ',' or ']' in an array");
+          fail (scan_error::missing_array_separator);
           return octave_value ();
         }
       return octave_value (column (items));
@@ -601,8 +584,8 @@ namespace
           {
             if (end () || at () != '"')
               {
-                fail (! end () && at () == '}' ? "trailing commas are not allowed"
-                                               : "missing object key");
+                fail (! end () && at () == '}' ? scan_error::trailing_comma
+                                               : scan_error::missing_key);
                 return octave_value ();
               }
             std::string k;
@@ -610,7 +593,7 @@ namespace
               return octave_value ();
             if (end () || at () != ':')
               {
-                fail ("missing ':' after an object key");
+                fail (scan_error::missing_colon);
                 return octave_value ();
               }
             pos++;
@@ -634,7 +617,7 @@ namespace
               }
             if (! end () && at () == '}')
               break;
-            fail ("missing ',' or '}' in an object");
+            fail (scan_error::missing_object_separator);
             return octave_value ();
           }
       pos++;
@@ -656,19 +639,23 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
   const std::string_view text (reinterpret_cast<const char *> (data + 1),
                                size - 1);
 
-  json_parser p (text, options & 1, options & 2, options & 4);
+  read_options allow;
+  allow.comments = options & 1;
+  allow.commas = options & 2;
+  allow.infnan = options & 4;
+  json_parser p (text, allow);
   const octave_value root = lines ? p.lines () : p.parse ();
 
-  plain_reader ref (text, options & 1, options & 2, options & 4);
+  plain_reader ref (text, allow.comments, allow.commas, allow.infnan);
   const octave_value want = lines ? ref.lines () : ref.parse ();
-  if (p.message != ref.message)
+  if (p.error_message () != ref.message)
     tree_check::fault ("another outcome than the plain reader's",
-                       "\"" + p.message + "\" instead of \"" + ref.message
+                       "\"" + p.error_message () + "\" instead of \"" + ref.message
                        + "\"");
-  if (p.message.empty () && ! tree_check::same (root, want))
+  if (p.error_message ().empty () && ! tree_check::same (root, want))
     tree_check::fault ("another tree than the plain reader's", "");
 
-  if (p.message.empty ())
+  if (p.error_message ().empty ())
     {
       if (root.is_undefined ())
         tree_check::fault ("neither a tree nor a message", "");
@@ -682,18 +669,18 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
         tree_check::reader_kinds (root, 0);
 
       // More options never refuse or change a text that reads without them.
-      json_parser all (text, true, true, true);
+      json_parser all (text, read_options { true, true, true });
       const octave_value again = lines ? all.lines () : all.parse ();
-      if (! all.message.empty ())
-        tree_check::fault ("refused with every option on", all.message);
+      if (! all.error_message ().empty ())
+        tree_check::fault ("refused with every option on", all.error_message ());
       if (! tree_check::same (root, again))
         tree_check::fault ("another tree with every option on", "");
     }
   else
     {
       if (root.is_defined ())
-        tree_check::fault ("both a tree and a message", p.message);
-      check_message (p.message, text, p.pos);
+        tree_check::fault ("both a tree and a message", p.error_message ());
+      check_message (p, text);
     }
 
   octave_value_list args;
@@ -704,11 +691,11 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
   const octave_value_list r = lines ? F__ledgerlines__ (args, 2)
                                     : F__ledgerscan__ (args, 2);
   if (r.length () != 2 || ! r(1).is_sq_string ()
-      || r(1).string_value () != p.message)
-    tree_check::fault ("the entry gives another message", p.message);
-  if (p.message.empty () ? ! tree_check::same (r(0), root)
+      || r(1).string_value () != p.error_message ())
+    tree_check::fault ("the entry gives another message", p.error_message ());
+  if (p.error_message ().empty () ? ! tree_check::same (r(0), root)
                          : ! (r(0).is_double_type () && r(0).is_real_matrix ()
                               && tree_check::is_dims (r(0), 0, 0)))
-    tree_check::fault ("the entry gives another tree", p.message);
+    tree_check::fault ("the entry gives another tree", p.error_message ());
   return 0;
 }

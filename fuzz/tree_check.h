@@ -26,9 +26,6 @@ namespace tree_check
     std::abort ();
   }
 
-  // An integer beyond 2^53 in magnitude, the only one kept as int64/uint64.
-  const double two53 = 9007199254740992.0;
-
   inline bool is_dims (const octave_value& v, octave_idx_type r,
                        octave_idx_type c)
   {
@@ -107,12 +104,13 @@ namespace tree_check
       fault ("a number or literal that is not 1-by-1", "");
     else if (v.is_int64_type ())
       {
-        if (! (v.int64_scalar_value ().value () < -9007199254740992LL))
+        const int64_t least = -static_cast<int64_t> (json_parser::two53);
+        if (! (v.int64_scalar_value ().value () < least))
           fault ("an int64 within 2^53", "");
       }
     else if (v.is_uint64_type ())
       {
-        if (! (v.uint64_scalar_value ().value () > 9007199254740992ULL))
+        if (! (v.uint64_scalar_value ().value () > json_parser::two53))
           fault ("a uint64 within 2^53", "");
       }
     else if (! v.is_bool_scalar ()

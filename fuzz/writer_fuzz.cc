@@ -105,7 +105,7 @@ namespace
       else
         {
           static const double special[] = {
-            0.5, -0.0, 0.1, 1e21, 1e-7, 9007199254740992.0, 1e300,
+            0.5, -0.0, 0.1, 1e21, 1e-7, double (json_parser::two53), 1e300,
             4.9406564584124654e-324, 2.2250738585072014e-308,
             1.7976931348623157e308, 123456.789, -2.5e-5, 1e20, 1e-6,
             0.30000000000000004, 5e-324, NAN, INFINITY, -INFINITY,
@@ -134,12 +134,12 @@ namespace
         case 6:
           {
             const int64_t x = static_cast<int64_t> (bits);
-            if (! (x < -9007199254740992LL))
+            if (! (x < -static_cast<int64_t> (json_parser::two53)))
               info.reader_only = false;
             return octave_int64 (x);
           }
         default:
-          if (! (bits > 9007199254740992ULL))
+          if (! (bits > json_parser::two53))
             info.reader_only = false;
           return octave_uint64 (bits);
         }
@@ -660,7 +660,7 @@ namespace
             negative = x < 0;
             mag = static_cast<uint64_t> (std::fabs (x));
           }
-        if (mag > 9007199254740992ULL)
+        if (mag > json_parser::two53)
           {
             if (negative)
               return back.is_int64_type ()
@@ -805,16 +805,19 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
   check_layout (pretty);
 
   const std::string& text = data[0] & 1 ? pretty : compact;
-  json_parser p (text, false, false, preserve);
+  read_options options;
+  options.infnan = preserve;
+  json_parser p (text, options);
   const octave_value back = p.parse ();
-  if (! p.message.empty ())
+  if (! p.error_message ().empty ())
     {
-      if (p.message.compare (0, 17, "nesting too deep ") == 0
-          && (info.depth > 64 || info.odd))
+      if (p.error_code () == scan_error::too_deep
+          && (info.depth > json_parser::max_depth || info.odd))
         return 0;
-      fault ("the written text does not read back", p.message + "\n" + text);
+      fault ("the written text does not read back",
+             p.error_message () + "\n" + text);
     }
-  if (info.depth > 64 && ! info.odd)
+  if (info.depth > json_parser::max_depth && ! info.odd)
     fault ("a tree deeper than the reader's limit read back", text);
   bool same_content;
   try

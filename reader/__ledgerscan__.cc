@@ -33,6 +33,77 @@
 // PKG_ADD: autoload ("__ledgerdecode__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerlines__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerload__", "__ledgerscan__.oct");
+// PKG_ADD: autoload ("__ledgermessages__", "__ledgerscan__.oct");
+
+// The reading options, named as loadledger and ledgerdecode name them.
+struct read_options
+{
+  bool comments = false;        // "Comments": // and /* */ where blanks may be
+  bool commas = false;          // "TrailingCommas": a comma before ] or }
+  bool infnan = false;          // "InfNaN": NaN, Infinity and Inf
+};
+
+// The reader's faults in a text.  Each is reported as its text from
+// scan_error_text, then " at line L, column C.".
+enum class scan_error
+{
+  comments_off,
+  unterminated_comment,
+  no_value,
+  text_after_value,
+  too_deep,
+  unexpected_end,
+  invalid_value,
+  unterminated_string,
+  raw_control,
+  invalid_escape,
+  invalid_u_escape,
+  invalid_number,
+  missing_key,
+  missing_colon,
+  missing_object_separator,
+  missing_array_separator,
+  trailing_comma,
+  utf32le,
+  utf32be,
+  utf16le,
+  utf16be,
+  count
+};
+
+static const char *const scan_error_text[] = {
+  "comments are not allowed",
+  "unterminated comment",
+  "the text holds no value",
+  "unexpected text after the value",
+  "nesting too deep",
+  "unexpected end of the text",
+  "invalid value",
+  "unterminated text",
+  "a control character in text must be escaped",
+  "invalid escape in text",
+  "invalid \\u escape",
+  "invalid number",
+  "missing object key",
+  "missing ':' after an object key",
+  "missing ',' or '}' in an object",
+  "missing ',' or ']' in an array",
+  "trailing commas are not allowed",
+  "the text is UTF-32LE, not UTF-8",
+  "the text is UTF-32BE, not UTF-8",
+  "the text is UTF-16LE, not UTF-8",
+  "the text is UTF-16BE, not UTF-8",
+};
+
+static_assert (sizeof (scan_error_text) / sizeof (*scan_error_text)
+               == static_cast<std::size_t> (scan_error::count),
+               "one text for each scan_error");
+
+static const char *
+text_of (scan_error code)
+{
+  return scan_error_text[static_cast<int> (code)];
+}
 
 // The allocator a Cell frees its storage with; it differs between builds of
 // the interpreter (plain or polymorphic), so it is taken from the type.
@@ -49,12 +120,33 @@ typedef std::allocator_traits<cell_allocator> cell_alloc_traits;
 class json_parser
 {
 public:
+  static constexpr int max_depth = 64;
+  // Integers beyond this magnitude are kept as int64 or uint64.
+  static constexpr uint64_t two53 = uint64_t (1) << 53;
+
+  json_parser (std::string_view document, const read_options& options)
+    : source (document), allow (options)
+  { }
+
+  // The outcome, for the entries and the fuzz harnesses: the first fault's
+  // message (empty while none), its code and place, and the cursor.
+  const std::string& error_message () const { return message; }
+  scan_error error_code () const { return code; }
+  std::size_t error_line () const { return fault_line; }
+  std::size_t error_column () const { return fault_column; }
+  std::size_t cursor () const { return pos; }
+
+  // A fault of the file, not of its text: no code and no place.
+  void refuse (const std::string& why) { message = why; }
+
+private:
   std::string_view source;
   std::size_t pos = 0;
-  bool comments = false;
-  bool commas = false;
-  bool infnan = false;
+  read_options allow;
   std::string message;
+  scan_error code = scan_error::count;
+  std::size_t fault_line = 0;
+  std::size_t fault_column = 0;
 
   // Members of the containers being read, innermost last; a finished
   // container takes its slice off the top.
@@ -74,18 +166,11 @@ public:
   // Values (or escapes, comments, lines) left before Ctrl-C is looked at.
   int countdown = values_per_check;
 
-  static constexpr int max_depth = 64;
   static constexpr std::size_t key_cache_limit = 4096;
   static constexpr std::size_t key_cache_length = 64;
   static constexpr std::size_t key_cache_after = 16;
   static constexpr int values_per_check = 4096;
   static constexpr std::size_t bytes_per_check = std::size_t (1) << 20;
-
-  json_parser (std::string_view text, bool allow_comments, bool allow_commas,
-               bool allow_infnan)
-    : source (text), comments (allow_comments), commas (allow_commas),
-      infnan (allow_infnan)
-  { }
 
   static const char *const *field_names ()
   {
@@ -117,7 +202,7 @@ public:
     return std::min (source.size (), from + bytes_per_check);
   }
 
-
+public:
   octave_value parse ()
   {
     if (! start ())
@@ -126,7 +211,7 @@ public:
       return octave_value ();
     if (at_end ())
       {
-        fail ("the text holds no value");
+        fail (scan_error::no_value);
         return octave_value ();
       }
     return last_value ();
@@ -140,7 +225,7 @@ public:
       return octave_value ();
     if (! at_end ())
       {
-        fail ("unexpected text after the value");
+        fail (scan_error::text_after_value);
         return octave_value ();
       }
     return root;
@@ -179,6 +264,7 @@ public:
     return octave_value (column (0, 1));
   }
 
+private:
   // The start of the text: a UTF-8 byte-order mark is skipped; one of UTF-16
   // or UTF-32 is named, never guessed at without the mark.
   bool start ()
@@ -187,12 +273,12 @@ public:
     {
       const char *mark;
       std::size_t size;
-      const char *name;
+      scan_error code;
     } marks[] = {
-      { "\xFF\xFE\0\0", 4, "the text is UTF-32LE, not UTF-8" },
-      { "\0\0\xFE\xFF", 4, "the text is UTF-32BE, not UTF-8" },
-      { "\xFF\xFE", 2, "the text is UTF-16LE, not UTF-8" },
-      { "\xFE\xFF", 2, "the text is UTF-16BE, not UTF-8" },
+      { "\xFF\xFE\0\0", 4, scan_error::utf32le },
+      { "\0\0\xFE\xFF", 4, scan_error::utf32be },
+      { "\xFF\xFE", 2, scan_error::utf16le },
+      { "\xFE\xFF", 2, scan_error::utf16be },
     };
     if (source.substr (0, 3) == "\xEF\xBB\xBF")
       {
@@ -202,7 +288,7 @@ public:
     for (const auto& m : marks)
       if (source.substr (0, m.size) == std::string_view (m.mark, m.size))
         {
-          fail (m.name);
+          fail (m.code);
           return false;
         }
     return true;
@@ -224,9 +310,9 @@ public:
         if (b != '/' || pos + 1 >= n
             || (source[pos+1] != '/' && source[pos+1] != '*'))
           return true;
-        if (! comments)
+        if (! allow.comments)
           {
-            fail ("comments are not allowed");
+            fail (scan_error::comments_off);
             return false;
           }
         tick ();
@@ -292,7 +378,7 @@ public:
           }
         from = s + 1;
       }
-    fail ("unterminated comment");
+    fail (scan_error::unterminated_comment);
     return false;
   }
 
@@ -360,26 +446,28 @@ public:
       }
   }
 
-  void fail (const std::string& what)
+  // The first fault wins; its message and place are kept.
+  void fail (scan_error what)
   {
     if (! message.empty ())
       return;
-    std::size_t line, column;
-    place (line, column);
-    message = what + " at line " + std::to_string (line) + ", column "
-              + std::to_string (column) + ".";
+    code = what;
+    place (fault_line, fault_column);
+    message = std::string (text_of (what)) + " at line "
+              + std::to_string (fault_line) + ", column "
+              + std::to_string (fault_column) + ".";
   }
 
   octave_value value (int depth)
   {
     if (depth > max_depth)
       {
-        fail ("nesting too deep");
+        fail (scan_error::too_deep);
         return octave_value ();
       }
     if (at_end ())
       {
-        fail ("unexpected end of the text");
+        fail (scan_error::unexpected_end);
         return octave_value ();
       }
     tick ();
@@ -414,11 +502,11 @@ public:
     unsigned char b = byte ();
     if (b == '-' || is_digit (b) || b == 'N' || b == 'I')
       return number ();
-    fail ("invalid value");
+    fail (scan_error::invalid_value);
     return octave_value ();
   }
 
-  // ---- text ---------------------------------------------------------------
+  // ---- strings ----------------------------------------------------------
 
   static bool plain (unsigned char b)
   {
@@ -441,7 +529,9 @@ public:
       }
   }
 
-  bool text (std::string& out)
+  // A JSON string from its opening quote at POS; its decoded bytes go to
+  // OUT.
+  bool string_value (std::string& out)
   {
     pos++;
     const std::size_t n = source.size ();
@@ -460,13 +550,13 @@ public:
           }
         if (b < 0x20)
           {
-            fail ("a control character in text must be escaped");
+            fail (scan_error::raw_control);
             return false;
           }
         if (! escape (out))
           return false;
       }
-    fail ("unterminated text");
+    fail (scan_error::unterminated_string);
     return false;
   }
 
@@ -477,7 +567,7 @@ public:
     pos++;
     if (at_end ())
       {
-        fail ("unterminated text");
+        fail (scan_error::unterminated_string);
         return false;
       }
     char c;
@@ -494,7 +584,7 @@ public:
       case 'u': return unicode_escape (out);
       default:
         pos--;
-        fail ("invalid escape in text");
+        fail (scan_error::invalid_escape);
         return false;
       }
     out.push_back (c);
@@ -507,7 +597,7 @@ public:
     int64_t cp = hex4 ();
     if (cp < 0)
       {
-        fail ("invalid \\u escape");
+        fail (scan_error::invalid_u_escape);
         return false;
       }
     if ((cp & ~0x3FF) == 0xD800)
@@ -515,21 +605,21 @@ public:
         if (source.size () - pos < 2 || source[pos] != '\\'
             || source[pos+1] != 'u')
           {
-            fail ("invalid \\u escape");
+            fail (scan_error::invalid_u_escape);
             return false;
           }
         pos += 2;
         int64_t low = hex4 ();
         if (low < 0 || (low & ~0x3FF) != 0xDC00)
           {
-            fail ("invalid \\u escape");
+            fail (scan_error::invalid_u_escape);
             return false;
           }
         cp = 0x10000 + (cp - 0xD800) * 1024 + (low - 0xDC00);
       }
     else if ((cp & ~0x3FF) == 0xDC00)
       {
-        fail ("invalid \\u escape");
+        fail (scan_error::invalid_u_escape);
         return false;
       }
     put_utf8 (out, cp);
@@ -611,7 +701,7 @@ public:
         return node;
       }
     scratch.clear ();
-    if (! text (scratch))
+    if (! string_value (scratch))
       return octave_value ();
     return char_row (scratch.data (), scratch.size ());
   }
@@ -620,7 +710,7 @@ public:
   octave_value key_node ()
   {
     scratch.clear ();
-    if (! text (scratch))
+    if (! string_value (scratch))
       return octave_value ();
     if (scratch.size () > key_cache_length || keys_read++ < key_cache_after)
       return char_row (scratch.data (), scratch.size ());
@@ -651,7 +741,7 @@ public:
     const bool negative = (byte () == '-');
     if (negative)
       pos++;
-    if (infnan)
+    if (allow.infnan)
       {
         if (! negative && starts_with ("NaN"))
           {
@@ -670,14 +760,14 @@ public:
     if (at_end () || ! is_digit (byte ()))
       {
         pos = start;
-        fail ("invalid value");
+        fail (scan_error::invalid_value);
         return octave_value ();
       }
     if (byte () == '0' && pos + 1 < source.size ()
         && is_digit (source[pos+1]))
       {
         pos = start;
-        fail ("invalid number");
+        fail (scan_error::invalid_number);
         return octave_value ();
       }
     const std::size_t digits_start = pos;
@@ -703,7 +793,7 @@ public:
     if (integer && digits <= 15)
       return octave_value (small_integer (digits_start, negative));
     double d = to_double (start);
-    if (integer && std::fabs (d) >= 9007199254740992.0)
+    if (integer && std::fabs (d) >= static_cast<double> (two53))
       return big_integer (start, negative, d);
     return octave_value (d);
   }
@@ -713,7 +803,7 @@ public:
   {
     if (at_end () || ! is_digit (byte ()))
       {
-        fail ("invalid number");
+        fail (scan_error::invalid_number);
         return false;
       }
     pos = skip_digits (pos);
@@ -754,13 +844,13 @@ public:
       {
         long long v;
         std::from_chars_result r = std::from_chars (first, last, v);
-        if (r.ec != std::errc () || v > -9007199254740993LL)
+        if (r.ec != std::errc () || v >= -static_cast<long long> (two53))
           return octave_value (d);
         return octave_value (octave_int64 (static_cast<int64_t> (v)));
       }
     unsigned long long v;
     std::from_chars_result r = std::from_chars (first, last, v);
-    if (r.ec != std::errc () || v < 9007199254740993ULL)
+    if (r.ec != std::errc () || v <= two53)
       return octave_value (d);
     return octave_value (octave_uint64 (static_cast<uint64_t> (v)));
   }
@@ -783,15 +873,16 @@ public:
     for (;;)
       {
         if (! at_end () && byte () == ']')
-          return drop (base, "trailing commas are not allowed");
+          return drop (base, scan_error::trailing_comma);
         octave_value element = value (depth + 1);
         if (! message.empty ())
           return drop (base);
         stack.push_back (std::move (element));
-        const int next = after_member (']', "missing ',' or ']' in an array");
-        if (next < 0)
+        const member_end next
+          = after_member (']', scan_error::missing_array_separator);
+        if (next == member_end::fault)
           return drop (base);
-        if (next == 0)
+        if (next == member_end::closed)
           break;
       }
     return octave_value (column (base, 1));
@@ -813,15 +904,15 @@ public:
     for (;;)
       {
         if (at_end ())
-          return drop (base, "missing object key");
+          return drop (base, scan_error::missing_key);
         if (byte () != '"')
-          return drop (base, byte () == '}' ? "trailing commas are not allowed"
-                                            : "missing object key");
+          return drop (base, byte () == '}' ? scan_error::trailing_comma
+                                            : scan_error::missing_key);
         octave_value key = key_node ();
         if (! message.empty () || ! skip_space ())
           return drop (base);
         if (at_end () || byte () != ':')
-          return drop (base, "missing ':' after an object key");
+          return drop (base, scan_error::missing_colon);
         pos++;
         if (! skip_space ())
           return drop (base);
@@ -830,50 +921,59 @@ public:
           return drop (base);
         stack.push_back (std::move (key));
         stack.push_back (std::move (member));
-        const int next = after_member ('}', "missing ',' or '}' in an object");
-        if (next < 0)
+        const member_end next
+          = after_member ('}', scan_error::missing_object_separator);
+        if (next == member_end::fault)
           return drop (base);
-        if (next == 0)
+        if (next == member_end::closed)
           break;
       }
     return make_object (base);
   }
 
-  // After a member of a container closed by CLOSE: 1 when a comma leads to
-  // another member, 0 when the container ends here (after a last comma too,
-  // if those are allowed), -1 after recording an error.
-  int after_member (char close, const char *missing)
+  // What follows a member of a container.
+  enum class member_end { another, closed, fault };
+
+  // After a member of a container closed by CLOSE: another member after a
+  // comma, the container closed here (after a last comma too, if those are
+  // allowed), or a fault recorded.
+  member_end after_member (char close, scan_error missing)
   {
     if (! skip_space ())
-      return -1;
+      return member_end::fault;
     if (! at_end () && byte () == ',')
       {
         pos++;
         if (! skip_space ())
-          return -1;
-        if (commas && ! at_end () && byte () == close)
+          return member_end::fault;
+        if (allow.commas && ! at_end () && byte () == close)
           {
             pos++;
-            return 0;
+            return member_end::closed;
           }
-        return 1;
+        return member_end::another;
       }
     if (! at_end () && byte () == close)
       {
         pos++;
-        return 0;
+        return member_end::closed;
       }
     fail (missing);
-    return -1;
+    return member_end::fault;
   }
 
-  // Abandon a container: record WHY (if given) and release its members.
-  octave_value drop (std::size_t base, const char *why = nullptr)
+  // Abandon a container and release its members.
+  octave_value drop (std::size_t base)
   {
-    if (why)
-      fail (why);
     stack.resize (base);
     return octave_value ();
+  }
+
+  // The same after recording WHY.
+  octave_value drop (std::size_t base, scan_error why)
+  {
+    fail (why);
+    return drop (base);
   }
 
   // Every STRIDE-th value of the stack from BASE + OFFSET, as a column
@@ -907,6 +1007,7 @@ public:
 
   // ---- files --------------------------------------------------------------
 
+public:
   // Bytes that the allocator of the C library owns, grown in place.
   typedef std::unique_ptr<char, void (*) (void *)> byte_buffer;
 
@@ -1058,16 +1159,40 @@ read_results (const json_parser& parser, const octave_value& root,
               int nargout)
 {
   octave_value_list result (nargout < 2 ? 1 : 2);
-  if (parser.message.empty ())
+  if (parser.error_message ().empty ())
     result(0) = root;
   else
     result(0) = Matrix ();
   // The empty character value, made the cheap way: 0-by-0 either way.
   if (nargout >= 2)
-    result(1) = parser.message.empty ()
+    result(1) = parser.error_message ().empty ()
                 ? octave_value (charNDArray (), '\'')
-                : octave_value (parser.message, '\'');
+                : octave_value (parser.error_message (), '\'');
   return result;
+}
+
+// The options COMMENTS, COMMAS and INFNAN, the arguments after the first.
+static read_options
+options_of (const octave_value_list& args)
+{
+  read_options options;
+  options.comments = args(1).bool_value ();
+  options.commas = args(2).bool_value ();
+  options.infnan = args(3).bool_value ();
+  return options;
+}
+
+// The line and column of a fault in the text as a 1-by-2 row, or an empty
+// matrix when there is none.
+static octave_value
+place_of (const json_parser& parser)
+{
+  if (parser.error_line () == 0)
+    return Matrix ();
+  Matrix place (1, 2);
+  place(0) = parser.error_line ();
+  place(1) = parser.error_column ();
+  return place;
 }
 
 // A character vector, of either orientation.  A character matrix of several
@@ -1092,12 +1217,8 @@ read_text (const octave_value_list& args, int nargout, bool lines,
     error ("%s", type_fault);
   // The text is borrowed from the argument, not copied.
   const charNDArray chars = arg.char_array_value ();
-  const bool comments = args(1).bool_value ();
-  const bool commas = args(2).bool_value ();
-  const bool infnan = args(3).bool_value ();
-
   json_parser parser (std::string_view (chars.data (), chars.numel ()),
-                      comments, commas, infnan);
+                      options_of (args));
   const octave_value root = lines ? parser.lines () : parser.parse ();
   return read_results (parser, root, nargout);
 }
@@ -1156,7 +1277,7 @@ DEFUN_DLD (__ledgerdecode__, args, nargout,
     return octave_value_list ({ Matrix (), octave_value (true) });
   const charNDArray chars = call(0).char_array_value ();
   json_parser parser (std::string_view (chars.data (), chars.numel ()),
-                      false, false, false);
+                      read_options ());
   const octave_value root = parser.parse ();
   return read_results (parser, root, nargout);
 }
@@ -1187,9 +1308,9 @@ DEFUN_DLD (__ledgerlines__, args, nargout,
 
 DEFUN_DLD (__ledgerload__, args, nargout,
   "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}, @var{id}] =} "
-  "__ledgerload__ (@var{file}, @var{comments}, @var{commas}, @var{infnan}, "
-  "@var{lines})\n"
+  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}, @var{id}, "
+  "@var{where}] =} __ledgerload__ (@var{file}, @var{comments}, @var{commas}, "
+  "@var{infnan}, @var{lines})\n"
   "\n"
   "\n"
   "Read the file @var{file} and parse it as @qcode{__ledgerscan__} does, or "
@@ -1198,7 +1319,8 @@ DEFUN_DLD (__ledgerload__, args, nargout,
   "On a fault @var{tree} is empty, @var{errmsg} holds the message and "
   "@var{id} its identifier: @qcode{\"ledgerkit:io\"} when the file cannot "
   "be read, with the system's reason, or @qcode{\"ledgerkit:parse\"} for a "
-  "fault in the text, with its line and column.\n"
+  "fault in the text, with its line and column, which @var{where} gives "
+  "as the row [@var{line}, @var{column}] (empty for any other outcome).\n"
   "\n"
   "This is a helper IO function for the @qcode{loadledger} function.  "
   "Do NOT call it directly.\n"
@@ -1212,30 +1334,50 @@ DEFUN_DLD (__ledgerload__, args, nargout,
     error ("__ledgerload__: FILE must be a character vector.");
   const charNDArray chars = arg.char_array_value ();
   const std::string name (chars.data (), chars.numel ());
-  const bool comments = args(1).bool_value ();
-  const bool commas = args(2).bool_value ();
-  const bool infnan = args(3).bool_value ();
+  const read_options options = options_of (args);
   const bool lines = args(4).bool_value ();
 
   json_parser::byte_buffer text (nullptr, std::free);
   std::size_t size = 0;
-  const std::string fault = json_parser::read_file (name, ! comments, text,
-                                                    size);
-  json_parser parser (std::string_view (text.get (), size), comments, commas,
-                      infnan);
+  const std::string fault = json_parser::read_file (name, ! options.comments,
+                                                    text, size);
+  json_parser parser (std::string_view (text.get (), size), options);
   octave_value root;
   if (fault.empty ())
     root = lines ? parser.lines () : parser.parse ();
   else
-    parser.message = fault;
+    parser.refuse (fault);
   text.reset ();
 
   octave_value_list result = read_results (parser, root, nargout);
   if (nargout >= 3)
-    result(2) = octave_value (parser.message.empty () ? ""
+    result(2) = octave_value (parser.error_message ().empty () ? ""
                               : fault.empty () ? "ledgerkit:parse"
                               : "ledgerkit:io", '\'');
+  if (nargout >= 4)
+    result(3) = place_of (parser);
   return result;
+}
+
+DEFUN_DLD (__ledgermessages__, args, ,
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{texts} =} __ledgermessages__ ()\n"
+  "\n"
+  "\n"
+  "The texts of the reader's messages about a fault in the text, as a "
+  "column cell array; each message is one of them followed by "
+  "@qcode{\" at line @var{l}, column @var{c}.\"}.\n"
+  "\n"
+  "This is a helper function for the tests.  Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
+{
+  if (args.length () != 0)
+    error ("__ledgermessages__: no input arguments are taken.");
+  Cell texts (dim_vector (static_cast<int> (scan_error::count), 1));
+  for (octave_idx_type i = 0; i < texts.numel (); i++)
+    texts(i) = octave_value (scan_error_text[i], '\'');
+  return ovl (texts);
 }
 
 // Tests, run by the interpreter's test function.
@@ -1436,6 +1578,17 @@ DEFUN_DLD (__ledgerload__, args, nargout,
 %!   same (m, cases{i, 5}, sprintf ("case %d: %s", i, cases{i, 1}));
 %!   assert (t, zeros (0, 0));
 %! endfor
+
+## The table of message texts: each text once, and each message one of them.
+%!test
+%! texts = __ledgermessages__ ();
+%! assert (iscellstr (texts) && columns (texts) == 1);
+%! assert (numel (unique (texts)), numel (texts));
+%! for text = {"", "[1 2]", "{\"a\" 1}", "\"\\u12\"", "\xFE\xFF", "01"}
+%!   m = scanmsg (text{1});
+%!   assert (any (strcmp (regexprep (m, " at line \\d+, column \\d+\\.$", ""), texts)));
+%! endfor
+%!error <no input arguments> __ledgermessages__ (1)
 
 ## Only the first error is reported.
 %!assert (scanmsg ("[1 2, 01, \"\\x\"]"), "missing ',' or ']' in an array at line 1, column 4.")
