@@ -78,12 +78,11 @@ fid = fopen (broken, "w");
 fputs (fid, strjoin (broken_lines, "\n"));
 fclose (fid);
 printf ("4. A copy without the comma after \"retries\": 3 gives the place of the fault:\n\n");
-[~, err] = loadledger (broken, "Comments", true, "TrailingCommas", true,
-                       "InfNaN", true);
+[~, err, where] = loadledger (broken, "Comments", true, "TrailingCommas", true,
+                              "InfNaN", true);
 printf ("   %s\n", strrep (err, [work filesep], ""));
-where = regexp (err, 'line (\d+), column (\d+)', "tokens", "once");
-line = str2double (where{1});
-column = str2double (where{2});
+line = where(1);
+column = where(2);
 printf ("\n   %4d | %s\n", line, broken_lines{line});
 printf ("        | %s^\n\n", repmat (" ", 1, column - 1));
 

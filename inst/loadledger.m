@@ -7,6 +7,7 @@
 ## @deftypefn  {} {@var{tree} =} loadledger (@var{file})
 ## @deftypefnx {} {@var{tree} =} loadledger (@var{file}, @var{name}, @var{value}, @dots{})
 ## @deftypefnx {} {[@var{tree}, @var{errmsg}] =} loadledger (@dots{})
+## @deftypefnx {} {[@var{tree}, @var{errmsg}, @var{where}] =} loadledger (@dots{})
 ## Read the JSON file @var{file} into a tree that keeps the kind of every
 ## value.
 ##
@@ -61,7 +62,10 @@
 ## reason, for example
 ## @code{loadledger: unable to open the file 'conf.json' for reading (No such file or directory).}
 ## With two outputs neither is raised: @var{tree} is then @code{[]} and
-## @var{errmsg} the message, which is empty on success.
+## @var{errmsg} the message, which is empty on success.  A third output
+## @var{where} gives the place of a fault in the text as numbers, the row
+## @code{[@var{line}, @var{column}]} that the message names; it is empty on
+## success and when the file cannot be read.
 ##
 ## Regular files and pipes are read; a device such as @file{/dev/zero} is
 ## refused, and so is a file of more than half of the memory, which could
@@ -89,13 +93,14 @@
 ## @seealso{ledgerdecode, saveledger, ledgerencode, jsondecode}
 ## @end deftypefn
 
-function [tree, errmsg] = loadledger (file, varargin)
+function [tree, errmsg, where] = loadledger (file, varargin)
 
   ## The module reads the file itself: a relative name is taken from the
   ## current folder, never from the load path, and every fault comes with
   ## the system's reason.  The common call goes straight to it.
   if (nargin == 1 && ischar (file) && isrow (file))
-    [tree, errmsg, id] = __ledgerload__ (tilde_expand (file), 0, 0, 0, 0);
+    [tree, errmsg, id, where] = __ledgerload__ (tilde_expand (file), 0, 0, 0,
+                                                0);
   else
     if (nargin < 1)
       print_usage ();
@@ -107,8 +112,9 @@ function [tree, errmsg] = loadledger (file, varargin)
     check_row ("loadledger", "FILE", file);
     [comments, commas, infnan, lines] = reading_options ("loadledger",
                                                          varargin);
-    [tree, errmsg, id] = __ledgerload__ (tilde_expand (file), comments,
-                                         commas, infnan, lines);
+    [tree, errmsg, id, where] = __ledgerload__ (tilde_expand (file),
+                                                comments, commas, infnan,
+                                                lines);
   endif
   if (! isempty (errmsg))
     if (strcmp (id, "ledgerkit:parse"))
@@ -239,6 +245,34 @@ endfunction
 %!   assert (t, {true});
 %!   assert (err, "");
 %!   assert (ischar (err));
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## The place of a fault in the text as numbers, the line and column that
+%! ## the message names; empty when the text reads or the file does not.
+%! ## {text, options, where}.
+%! f = tempname ();
+%! unwind_protect
+%!   cases = {
+%!     "{\n  \"a\": 1\n    \"b\": 2\n}", {},              [3 5]
+%!     "",                                 {},              [1 1]
+%!     "[\"\xC3\xA9\", x]",                {},              [1 7]
+%!     "1\n[1 2]\n3",                      {"Lines", true}, [2 4]
+%!     "[1]",                              {},              []
+%!     "[1,]",                             {"TrailingCommas", true}, []
+%!   };
+%!   for i = 1:rows (cases)
+%!     write_bytes (f, cases{i,1});
+%!     [t, err, where] = loadledger (f, cases{i,2}{:});
+%!     assert (where, cases{i,3});
+%!     if (! isempty (where))
+%!       assert (regexp (err, sprintf ("at line %d, column %d\\.$", where)));
+%!     endif
+%!   endfor
+%!   [t, err, where] = loadledger ([f ".none"]);
+%!   assert (! isempty (err) && isempty (where));
 %! unwind_protect_cleanup
 %!   delete (f);
 %! end_unwind_protect
