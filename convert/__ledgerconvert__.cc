@@ -136,6 +136,8 @@ public:
   octave_value null_node;
 
   static const int max_depth = 1000;
+  // 2^53: every whole number below it is exact in a double.
+  static constexpr double two53 = 9007199254740992.0;
 
   explicit tree_convert (const std::string& name)
     : caller (name), object_fields (field_names ()),
@@ -498,7 +500,7 @@ public:
     else if (v.numel () == 1 && (v.isnumeric () && ! v.iscomplex ()))
       {
         const double x = v.double_value ();
-        if (! (x >= 1 && x == std::floor (x) && x < 9007199254740992.0))
+        if (! (x >= 1 && x == std::floor (x) && x < two53))
           fail (path_id, msg::bad_step, caller.c_str (), long (nth),
                 (v.isinteger () ? std::to_string (v.int64_value ())
                                 : number_text (x)).c_str ());

@@ -7,14 +7,12 @@
 ## @deftypefn {} {[@var{comments}, @var{commas}, @var{infnan}, @var{lines}] =} reading_options (@var{caller}, @var{args})
 ## The reading options of @var{caller} (@code{loadledger},
 ## @code{ledgerdecode}) from the name/value pairs @var{args}, each a logical
-## scalar, false unless given.  The one list of their names.
+## scalar, false unless given.  The one list of their names, in the order of
+## the results.
 ## @end deftypefn
 
-function [comments, commas, infnan, lines] = reading_options (caller, args)
-  opts = ledger_options (caller, {"Comments", "TrailingCommas", "InfNaN", "Lines"},
-                         args);
-  comments = opts.comments;
-  commas = opts.trailingcommas;
-  infnan = opts.infnan;
-  lines = opts.lines;
+function varargout = reading_options (caller, args)
+  varargout = struct2cell (ledger_options (caller, {"Comments", ...
+                                                    "TrailingCommas", ...
+                                                    "InfNaN", "Lines"}, args));
 endfunction
