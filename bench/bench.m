@@ -269,94 +269,87 @@ function r = measure (d, text, work, has)
   r.mem.base = status_kb ("VmRSS");
   reset_hwm ();
 
-  tree = [];
-  value = [];
-  can_ours = has.scan;
-  can_bi = true;
-  for i = 1:n
-    for who = order (i)
-      if (who == 1 && can_ours)
-        tree = [];
-        [m0, r.mem] = mem_start (i, r.mem);
-        try
-          t0 = tic ();
-          [tree, msg] = __ledgerscan__ (text, false, false, false);
-          dt = toc (t0);
-        catch err
-          msg = err.message;
-        end_try_catch
-        [r.mem, r.faults] = mem_peak (i, m0, r.mem, r.faults, "read_ours");
-        if (isempty (msg))
-          r.read_ours(i) = dt;
-        else
-          r = add_note (r, "__ledgerscan__", msg);
-          can_ours = false;
-          tree = [];
-        endif
-      elseif (who == 2 && can_bi)
-        value = [];
-        [m0, r.mem] = mem_start (i, r.mem);
-        try
-          t0 = tic ();
-          value = jsondecode (text);
-          dt = toc (t0);
-          r.read_bi(i) = dt;
-        catch err
-          r = add_note (r, "jsondecode", err.message);
-          can_bi = false;
-        end_try_catch
-        [r.mem, r.faults] = mem_peak (i, m0, r.mem, r.faults, "read_bi");
-      endif
-    endfor
-  endfor
-
-  can_ours = can_ours && has.emit;
-  if (can_bi && strncmp (d.name, "object-", 7))
+  [r, read, can] = take_turns (r, {"read_ours", "read_bi"},
+                               {"__ledgerscan__", "jsondecode"},
+                               {@() scan(text), @() jsondecode(text)},
+                               [has.scan, true]);
+  [tree, value] = read{:};
+  clear read;
+  can(1) = can(1) && has.emit;
+  if (can(2) && strncmp (d.name, "object-", 7))
     r = add_note (r, "jsonencode", "not run on this one: see below");
-    can_bi = false;
+    can(2) = false;
   endif
-  for i = 1:n
-    for who = order (i)
-      if (who == 1 && can_ours)
-        [m0, r.mem] = mem_start (i, r.mem);
-        try
-          t0 = tic ();
-          msg = __ledgeremit__ (tree, fours, false, false);
-          dt = toc (t0);
-        catch err
-          msg = err.message;
-        end_try_catch
-        [r.mem, r.faults] = mem_peak (i, m0, r.mem, r.faults, "write_ours");
-        if (isempty (msg))
-          r.write_ours(i) = dt;
-        else
-          r = add_note (r, "__ledgeremit__", msg);
-          can_ours = false;
-        endif
-      elseif (who == 2 && can_bi)
-        s = [];
-        [m0, r.mem] = mem_start (i, r.mem);
-        try
-          t0 = tic ();
-          s = jsonencode (value);
-          fid = fopen (fbi, "w");
-          fwrite (fid, s);
-          fclose (fid);
-          r.write_bi(i) = toc (t0);
-        catch err
-          r = add_note (r, "jsonencode", err.message);
-          can_bi = false;
-        end_try_catch
-        [r.mem, r.faults] = mem_peak (i, m0, r.mem, r.faults, "write_bi");
-      endif
-    endfor
-  endfor
+  [r, ~, can] = take_turns (r, {"write_ours", "write_bi"},
+                            {"__ledgeremit__", "jsonencode"},
+                            {@() emit(tree, fours), @() encode(value, fbi)},
+                            can);
+  can_ours = can(1);
   r.mem.hwm = max (r.mem.hwm, status_kb ("VmHWM"));
   tree = [];
   value = [];
   if (strncmp (d.name, "mixed-", 6) && can_ours)
     r.alone = alone (text, fours, 4);
   endif
+endfunction
+
+## The runs of ours and the built-in (CALLS), taking turns as ORDER says,
+## their times and memory kept under FIELDS.  A call that fails is noted
+## under its name in NAMES and not made again: CAN tells which still may
+## be.  OUT holds what each returned in its last run.
+function [r, out, can] = take_turns (r, fields, names, calls, can)
+  out = {[], []};
+  for i = 1:r.runs
+    for who = order (i)
+      if (can(who))
+        out{who} = [];
+        [r, fault, out{who}] = step (r, i, fields{who}, calls{who});
+        if (! isempty (fault))
+          r = add_note (r, names{who}, fault);
+          can(who) = false;
+        endif
+      endif
+    endfor
+  endfor
+endfunction
+
+## One timed call of F in run I, its time kept in R.(FIELD)(I) and, in the
+## first run, its peak memory and page faults under FIELD; the fault it
+## raised (empty if none) and, when asked, what it returned.
+function [r, fault, out] = step (r, i, field, f)
+  [m0, r.mem] = mem_start (i, r.mem);
+  if (nargout > 2)
+    [dt, fault, out] = time_call (f);
+  else
+    [dt, fault] = time_call (f);
+  endif
+  [r.mem, r.faults] = mem_peak (i, m0, r.mem, r.faults, field);
+  if (isempty (fault))
+    r.(field)(i) = dt;
+  endif
+endfunction
+
+## The calls timed: ours read and write, the built-in write to a file.  A
+## fault that ours returns is raised, as the built-in's are.
+function tree = scan (text)
+  [tree, msg] = __ledgerscan__ (text, false, false, false);
+  if (! isempty (msg))
+    error ("%s", msg);
+  endif
+endfunction
+
+function msg = emit (tree, file)
+  msg = __ledgeremit__ (tree, file, false, false);
+  if (! isempty (msg))
+    error ("%s", msg);
+  endif
+endfunction
+
+function s = encode (value, file)
+  s = jsonencode (value);
+  fid = fopen (file, "w");
+  fwrite (fid, s);
+  fclose (fid);
 endfunction
 
 ## Ours alone, back to back, for the scaling check.  Interleaved with the
@@ -369,14 +362,10 @@ function a = alone (text, file, k)
   tree = [];
   for i = 1:k
     tree = [];
-    t0 = tic ();
-    tree = __ledgerscan__ (text, false, false, false);
-    a.read(i) = toc (t0);
+    [a.read(i), ~, tree] = time_call (@() scan (text));
   endfor
   for i = 1:k
-    t0 = tic ();
-    __ledgeremit__ (tree, file, false, false);
-    a.write(i) = toc (t0);
+    a.write(i) = time_call (@() emit (tree, file));
   endfor
 endfunction
 
@@ -482,22 +471,12 @@ function s = shortest_text (x, work, has, runs)
   t_bi = nan (1, runs);
   for i = 1:runs
     if (has.emit)
-      t0 = tic ();
-      __ledgeremit__ (x, f, false, false);
-      t_ours(i) = toc (t0);
+      t_ours(i) = time_call (@() emit (x, f));
     endif
     if (has.oracle && i <= 3)
-      t0 = tic ();
-      __ledgeroracle__ ("shortest", xs, true);
-      t_or(i) = toc (t0);
+      t_or(i) = time_call (@() __ledgeroracle__ ("shortest", xs, true));
     endif
-    t0 = tic ();
-    txt = jsonencode (x);
-    fid = fopen (f, "w");
-    fwrite (fid, txt);
-    fclose (fid);
-    t_bi(i) = toc (t0);
-    clear txt;
+    t_bi(i) = time_call (@() encode (x, f));
   endfor
   s.ours = min (t_ours) / numel (x) * 1e9;
   s.oracle = min (t_or) / numel (xs) * 1e9;
@@ -516,9 +495,7 @@ function note = quadratic_encode (n)
   t = zeros (size (m));
   for i = 1:numel (m)
     v = jsondecode (["{" sprintf('"k%07d":%d,', [1:m(i); 1:m(i)])(1:end-1) "}"]);
-    t0 = tic ();
-    jsonencode (v);
-    t(i) = toc (t0);
+    t(i) = time_call (@() jsonencode (v));
   endfor
   est = t(end) * (n / m(end)) ^ 2;
   note = sprintf (["object-1e6.json: the built-in write is not run: jsonencode " ...
@@ -801,10 +778,7 @@ endfunction
 ## widely between machines (here it can exceed that of the reading itself);
 ## it is printed to read the big rows by.
 function ms = fresh_memory_cost ()
-  t0 = tic ();
-  w = ones (1, 2^25);
-  ms = toc (t0) * 1e3 / 256;
-  clear w;
+  ms = time_call (@() ones (1, 2^25)) * 1e3 / 256;
 endfunction
 
 function s = load_average ()

@@ -89,32 +89,15 @@ endfunction
 
 ## Best times of each pair, ours and the built-in taking turns.
 function r = measure (name, text, file, runs)
-  t = inf (1, 6);
   tree = ledgerdecode (text);
   v = jsondecode (text, "makeValidName", false);
-  for i = 1:runs
-    clear p;
-    t0 = tic ();
-    p = ledgerplain (ledgerdecode (text));
-    t(1) = min (t(1), toc (t0));
-    clear p;
-    t0 = tic ();
-    p = jsondecode (text, "makeValidName", false);
-    t(2) = min (t(2), toc (t0));
-    t0 = tic ();
-    s = ledgerencode (ledgertree (v));
-    t(3) = min (t(3), toc (t0));
-    t0 = tic ();
-    s = jsonencode (v);
-    t(4) = min (t(4), toc (t0));
-    clear s;
-    t0 = tic ();
-    u = ledgertree (tree);
-    t(5) = min (t(5), toc (t0));
-    t0 = tic ();
-    __ledgeremit__ (tree, file, false, false);
-    t(6) = min (t(6), toc (t0));
-  endfor
+  t = best_times (runs,
+                  @() ledgerplain (ledgerdecode (text)),
+                  @() jsondecode (text, "makeValidName", false),
+                  @() ledgerencode (ledgertree (v)),
+                  @() jsonencode (v),
+                  @() ledgertree (tree),
+                  @() __ledgeremit__ (tree, file, false, false));
   r = struct ("name", name, "plain", t(1) / t(2), "encode", t(3) / t(4),
               "again", t(5) / t(6));
   printf ("%-18s | %9.2f %9.2f %5.2f | %9.2f %9.2f %5.2f | %9.3f %9.2f %6.3f\n",
@@ -153,6 +136,8 @@ function d = deep_paths (make_mixed, big, runs)
   place = [floor(mid / w^2), mod(floor (mid / w), w), mod(mid, w)];
   pn = [sprintf("/level%d", 1:5) sprintf("/%d", place) "/geo/lat"];
   reps = 200;
+  ## Looped here, not through time_call: a handle would hold a second
+  ## reference to the tree, and each ledgerset would then copy it.
   tg = tc = tw = tn = inf;
   for i = 1:max (runs, 3)
     t0 = tic ();
