@@ -60,10 +60,11 @@ namespace tree_check
     return names.numel () == 2 && names(0) == "keys" && names(1) == "values";
   }
 
-  // V is one of the kinds the reader makes, at DEPTH at most 64.
+  // V is one of the kinds the reader makes, at DEPTH at most the
+  // reader's limit.
   inline void reader_kinds (const octave_value& v, int depth)
   {
-    if (depth > 64)
+    if (depth > json_parser::max_depth)
       fault ("a value deeper than the nesting limit", "");
     if (v.isstruct ())
       {
