@@ -52,12 +52,12 @@ function text = ledgerencode (tree, varargin)
   try
     if (nargin == 1)
       ## Straight to the module; the options as numbers, which cost no call.
-      text = __ledgertext__ (tree, 0, 0, 0);
+      text = __ledgertext__ (tree, 0, 0, 0, 1);
     elseif (nargin == 0)
       print_usage ();
     else
       [pretty, preserve, lines] = write_options ("ledgerencode", varargin);
-      text = __ledgertext__ (tree, pretty, preserve, lines);
+      text = __ledgertext__ (tree, pretty, preserve, lines, 1);
     endif
   catch err
     emit_failure ("ledgerencode", err);

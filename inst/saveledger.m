@@ -102,10 +102,10 @@ function errmsg = saveledger (tree, file, varargin)
   try
     if (isempty (varargin))
       ## The options as numbers, which cost no call.
-      errmsg = __ledgersave__ (tree, file, 0, 0, 0);
+      errmsg = __ledgersave__ (tree, file, 0, 0, 0, 1);
     else
       [pretty, preserve, lines] = write_options ("saveledger", varargin);
-      errmsg = __ledgersave__ (tree, file, pretty, preserve, lines);
+      errmsg = __ledgersave__ (tree, file, pretty, preserve, lines, 1);
     endif
   catch err
     emit_failure ("saveledger", err);
