@@ -92,9 +92,27 @@ endfunction
 %!   assert (ledgerencode (scalars{i,1}), scalars{i,2});
 %!   assert (ledgerencode (scalars{i,1}, "Pretty", true), scalars{i,2});
 %! endfor
-%! ## A matrix is an array of its elements in column order.
-%! assert (ledgerencode ([1 2; 3 4]), "[1.0,3.0,2.0,4.0]");
 %! assert (ledgerencode ([1 2], "Pretty", true), "[\n    1.0,\n    2.0\n]");
+
+%!test
+%! ## Ordinary values are written as ledgertree lays them out: a matrix by
+%! ## rows.  A matrix inside an object node is a tree's, in column order.
+%! s = struct ("id", {1, 2}, "m", {[1 2; 3 4], "ab"});
+%! cases = {
+%!   [1 2; 3 4],                   "[[1.0,2.0],[3.0,4.0]]"
+%!   ["ab"; "cd"],                 '["ab","cd"]'
+%!   s,                            '[{"id":1.0,"m":[[1.0,2.0],[3.0,4.0]]},{"id":2.0,"m":"ab"}]'
+%!   {int8([1 2; 3 4]), true(1, 2)}, "[[[1,2],[3,4]],[true,true]]"
+%!   struct("t", struct("keys", {{"m"}}, "values", {{[1 2; 3 4]}})), '{"t":{"m":[1.0,3.0,2.0,4.0]}}'
+%!   containers.Map({"b", "a"}, {[1 2], "x"}), '{"a":"x","b":[1.0,2.0]}'
+%! };
+%! for i = 1:rows (cases)
+%!   assert (ledgerencode (cases{i,1}), cases{i,2});
+%! endfor
+%! assert (ledgerencode (s(1), "Pretty", true),
+%!         sprintf ('{\n    "id": 1.0,\n    "m": [\n        [\n            1.0,\n            2.0\n        ],\n        [\n            3.0,\n            4.0\n        ]\n    ]\n}'));
+%! assert (ledgerencode (s, "Lines", true),
+%!         sprintf ('{"id":1.0,"m":[[1.0,2.0],[3.0,4.0]]}\n{"id":2.0,"m":"ab"}\n'));
 
 %!test
 %! ## Bytes come back unchanged, including ones that are not UTF-8 and the
@@ -163,12 +181,14 @@ endfunction
 %! assert (ledgerencode ({1}, "Lines", false), "[1.0]");
 
 %!test
-%! ## A fault names the line and the place in its document.
+%! ## A fault in a tree names the line and the place in its document; one
+%! ## in an ordinary value is ledgertree's, with its place in the cell.
 %! o = struct ("keys", {{"a"}}, "values", {{@sin}});
+%! tree = "a 1x1 function_handle cannot be written as JSON ";
 %! cases = {
-%!   {o},            "(at /a in line 1)."
-%!   {1; 2; {1, o}}, "(at /1/a in line 3)."
-%!   {1, @sin, 3},   "(at the top of line 2)."
+%!   {o},            [tree "(at /a in line 1)."]
+%!   {1; 2; {1, o}}, [tree "(at /1/a in line 3)."]
+%!   {1, @sin, 3},   "JSON cannot hold the function_handle value at /1"
 %! };
 %! for i = 1:rows (cases)
 %!   try
@@ -176,7 +196,7 @@ endfunction
 %!     error ("no error");
 %!   catch err
 %!     assert (err.identifier, "ledgerkit:tree");
-%!     assert (err.message, ["ledgerencode: a 1x1 function_handle cannot be written as JSON " cases{i,2}]);
+%!     assert (err.message, ["ledgerencode: " cases{i,2}]);
 %!   end_try_catch
 %! endfor
 
@@ -195,5 +215,6 @@ endfunction
 %!error <ledgerencode: unknown option 'InfNaN'> ledgerencode ({}, "InfNaN", true)
 %!error <ledgerencode: the option 'Pretty' needs a value> ledgerencode ({}, "PRETTY")
 %!error <ledgerencode: the value of 'Preserve' must be true or false> ledgerencode ({}, "Preserve", "no")
-%!error <^ledgerencode: > ledgerencode (struct ("keys", {{"a"}}, "values", 1))
-%!error <^ledgerencode: a 2x2 char array is not one row of text \(at the top of the tree\)\.$> ledgerencode (["ab"; "cd"])
+%!error <^ledgerencode: the object at /x has 1 keys but 2 values$> ledgerencode (struct ("x", struct ("keys", {{"a"}}, "values", {{1, 2}})))
+%!error <^ledgerencode: JSON cannot hold the complex double at /1: its imaginary part is not zero$> ledgerencode ({1, 1i})
+%!error <^ledgerencode: a 2x2 char array is not one row of text \(at /a\)\.$> ledgerencode (struct ("keys", {{"a"}}, "values", {{["ab"; "cd"]}}))

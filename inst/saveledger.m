@@ -240,13 +240,13 @@ endfunction
 %!     {{}, f, "Pretty", "yes"},                            ""
 %!     {{}, f, "Pretty", true, "Lines", true},              ""
 %!     {{}, f, "PrettyPrint", true, "Lines", true},         ""
-%!     {struct("keys", 1, "values", {{1}}), f},             "ledgerkit:tree"
+%!     {struct("keys", {{1}}, "values", {{1, 2}}), f},      "ledgerkit:tree"
 %!     {object("a", @sin), f},                              "ledgerkit:tree"
-%!     {{1, {containers.Map()}}, f},                        "ledgerkit:tree"
+%!     {{1, {containers.Map({"k"}, {@sin})}}, f},           "ledgerkit:tree"
 %!     {struct("keys", {{[1 2]}}, "values", {{1}}), f},      "ledgerkit:tree"
 %!     {struct("keys", {{"a"}}, "values", {{1; 2}}), f},     "ledgerkit:tree"
 %!     {{1+2i}, f},                                         "ledgerkit:tree"
-%!     {["ab"; "cd"], f},                                   "ledgerkit:tree"
+%!     {object("a", ["ab"; "cd"]), f},                      "ledgerkit:tree"
 %!     {object("a", 1), f, "Lines", true},                  "ledgerkit:tree"
 %!     {{1, @sin}, f, "Lines", true},                       "ledgerkit:tree"
 %!   };
@@ -400,9 +400,9 @@ endfunction
 %!   delete (f);
 %! end_unwind_protect
 
-%!error <saveledger: an object needs the fields 'keys' and 'values' \(at the top of the tree\)\.> saveledger (struct ("key", 1), tempname ())
+%!error <saveledger: an object needs the fields 'keys' and 'values' \(at /0/a\)\.> saveledger ({struct("keys", {{"a"}}, "values", {{struct("key", 1)}})}, tempname ())
 %!error <saveledger: the options 'Pretty' and 'Lines' cannot be used together> saveledger ({}, tempname (), "Lines", 1, "PrettyPrint", 1)
-%!error <^saveledger: an object has fewer values than keys> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
+%!error <^saveledger: the object at the root has 1 keys but 0 values$> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
 %!error <^saveledger: > saveledger ({1+2i}, tempname ())
 %!error <Invalid call to saveledger> saveledger ()
 %!error <Invalid call to saveledger> saveledger ({})
