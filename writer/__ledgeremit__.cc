@@ -60,12 +60,16 @@ static const char *const text_help =
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {@var{text} =} __ledgertext__ "
   "(@var{tree}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "  @deftypefnx {ledgerkit} {@var{text} =} __ledgertext__ "
+  "(@var{value}, @var{pretty}, @var{preserve}, @var{lines}, @var{plain})\n"
   "\n"
   "Return the JSON text of a tree of JSON values as a character row.\n"
   "\n"
   "The text is what @qcode{__ledgeremit__} writes to a file.  With "
   "@var{lines}, @var{tree} is a cell array and each element is written "
-  "compact on a line of its own, each line ending in a line feed.\n"
+  "compact on a line of its own, each line ending in a line feed.  With "
+  "@var{plain} true, @var{value} is an ordinary value, written as "
+  "@qcode{ledgertree} lays it out.\n"
   "\n"
   "This is a helper function for @qcode{ledgerencode}.  "
   "Do NOT call it directly.\n"
@@ -76,6 +80,9 @@ static const char *const save_help =
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgersave__ "
   "(@var{tree}, @var{file}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "  @deftypefnx {ledgerkit} {@var{errmsg} =} __ledgersave__ "
+  "(@var{value}, @var{file}, @var{pretty}, @var{preserve}, @var{lines}, "
+  "@var{plain})\n"
   "\n"
   "Replace a file by the JSON text of a tree of JSON values.\n"
   "\n"
@@ -2101,6 +2108,31 @@ G__ledgersave__ (const octave::dynamic_library& shl, bool relative)
 %! ## with no result asked for, a fault passes silently
 %! __ledgeremit__ (1, fullfile (tempname (), "x.json"), false, false);
 %! assert (! exist ("ans", "var"));
+## The text and file entries take an ordinary value when their last
+## argument says so; without it the value is a tree.
+%!error <four or five input arguments are required> __ledgertext__ (1, false, false)
+%!error <four or five input arguments are required> __ledgertext__ (1, false, false, false, true, 1)
+%!error <five or six input arguments are required> __ledgersave__ (1, "x.json", false, false)
+%!error <five or six input arguments are required> __ledgersave__ (1, "x.json", false, false, false, true, 1)
+%!test
+%! m = [1 2; 3 4];
+%! assert (__ledgertext__ (m, false, false, false), "[1.0,3.0,2.0,4.0]");
+%! assert (__ledgertext__ (m, false, false, false, false), "[1.0,3.0,2.0,4.0]");
+%! assert (__ledgertext__ (m, false, false, false, true), "[[1.0,2.0],[3.0,4.0]]");
+%! assert (__ledgertext__ ({m}, false, false, true, true), "[[1.0,2.0],[3.0,4.0]]\n");
+%! f = [tempname() ".json"];
+%! unwind_protect
+%!   assert (__ledgersave__ (m, f, true, false, false, true), "");
+%!   assert (fileread (f), __ledgertext__ (m, true, false, false, true));
+%!   ## a value the writer hands to the conversion part way through
+%!   v = {1:3, containers.Map({"a"}, {m})};
+%!   assert (__ledgersave__ (v, f, false, false, false, true), "");
+%!   assert (fileread (f), '[[1.0,2.0,3.0],{"a":[[1.0,2.0],[3.0,4.0]]}]');
+%! unwind_protect_cleanup
+%!   [~] = unlink (f);
+%! end_unwind_protect
+%!error <__ledgertext__: JSON cannot hold the function_handle value at /1/x> __ledgertext__ ({1, struct("x", @sin)}, false, false, false, true)
+
 %!testif ; exist ("/dev/full", "file")
 %! assert (__ledgeremit__ (1, "/dev/full", false, false),
 %!         "unable to write the file '/dev/full'.");
