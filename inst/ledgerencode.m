@@ -4,27 +4,39 @@
 ## Public License, version 3 or later; see the file COPYING.
 
 ## -*- texinfo -*-
-## @deftypefn  {} {@var{text} =} ledgerencode (@var{tree})
-## @deftypefnx {} {@var{text} =} ledgerencode (@var{tree}, @var{name}, @var{value}, @dots{})
-## Return the JSON text of the tree @var{tree} as a character row.
+## @deftypefn  {} {@var{text} =} ledgerencode (@var{value})
+## @deftypefnx {} {@var{text} =} ledgerencode (@var{value}, @var{name}, @var{val}, @dots{})
+## Return the JSON text of a tree or an ordinary value @var{value} as a
+## character row.
 ##
 ## This is @code{saveledger} without a file: the text is made in memory and
-## is exactly what @code{saveledger} would write, with the same tree form
+## is exactly what @code{saveledger} would write, with the same values
 ## and the same options (@qcode{"Pretty"} or @qcode{"PrettyPrint"} for
 ## four-space indentation, @qcode{"Preserve"} for @code{NaN},
 ## @code{Infinity} and @code{-Infinity} as words instead of @code{null} or
 ## @qcode{"ConvertInfAndNaN"} for the opposite, @qcode{"Lines"} for JSON
 ## Lines; names in any case, values anything with a logical value).  Text
-## in the tree is written as its bytes, taken as UTF-8, and
-## @code{ledgerdecode} reads @var{text} back to an equal tree.
+## is written as its bytes, taken as UTF-8, and @code{ledgerdecode} reads
+## @var{text} of a tree back to an equal tree.
 ##
-## With @qcode{"Lines"}, @var{tree} is a cell array and each element is one
-## compact document on a line of its own, each line ending in a line feed;
-## an empty cell gives empty text.
+## An ordinary value is written as @code{ledgertree} lays it out, as
+## @code{jsonencode} does: a structure is an object of its fields, a
+## structure array an array of objects, a matrix nested arrays by rows
+## (@code{[1 2; 3 4]} is @code{[[1.0,2.0],[3.0,4.0]]}), a character matrix
+## an array of its rows, a @code{containers.Map} an object; the text is
+## that of @code{ledgertree (@var{value})} written, but no tree is made.
+## A tree in it, or a tree given whole, is written as it stands.
 ##
-## A tree that cannot be written as JSON exactly as it stands raises an
-## error with the identifier @qcode{"ledgerkit:tree"} that says what is
-## wrong and where (a JSON Pointer such as @code{/servers/2/port}).
+## With @qcode{"Lines"}, @var{value} is a cell array (or a value that
+## @code{ledgertree} makes an array of, such as a structure array) and each
+## element is one compact document on a line of its own, each line ending
+## in a line feed; an empty cell gives empty text.
+##
+## A value that cannot be written as JSON raises an error with the
+## identifier @qcode{"ledgerkit:tree"} that says what is wrong and where (a
+## JSON Pointer such as @code{/servers/2/port}): @code{ledgertree}'s error
+## for an ordinary value, the writer's for a tree that cannot be written
+## exactly as it stands.
 ##
 ## Examples:
 ##
@@ -41,23 +53,26 @@
 ## ledgerencode (@{1; "a"@}, "Lines", true)
 ##   @result{} 1.0
 ##      "a"
+## ledgerencode (struct ("m", [1 2; 3 4], "id", @{int64(2)^62, "x"@}))
+##   @result{} [@{"m":[[1.0,2.0],[3.0,4.0]],"id":4611686018427387904@},
+##      @{"m":[[1.0,2.0],[3.0,4.0]],"id":"x"@}]
 ## @end group
 ## @end example
 ##
 ## @seealso{saveledger, ledgerdecode, loadledger, jsonencode}
 ## @end deftypefn
 
-function text = ledgerencode (tree, varargin)
+function text = ledgerencode (value, varargin)
 
   try
     if (nargin == 1)
       ## Straight to the module; the options as numbers, which cost no call.
-      text = __ledgertext__ (tree, 0, 0, 0, 1);
+      text = __ledgertext__ (value, 0, 0, 0, 1);
     elseif (nargin == 0)
       print_usage ();
     else
       [pretty, preserve, lines] = write_options ("ledgerencode", varargin);
-      text = __ledgertext__ (tree, pretty, preserve, lines, 1);
+      text = __ledgertext__ (value, pretty, preserve, lines, 1);
     endif
   catch err
     emit_failure ("ledgerencode", err);
