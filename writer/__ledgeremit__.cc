@@ -96,6 +96,10 @@ static const char *const save_help =
   "\n"
   "@end deftypefn";
 
+// The writer's smallest steps, inlined wherever they are used, whatever
+// the size of the code around them.
+#define hot __attribute__ ((always_inline)) inline
+
 class json_writer
 {
 public:
@@ -197,7 +201,7 @@ public:
     }
 
     // Room for N more bytes; returns where they go.
-    char * extend (std::size_t n)
+    hot char * extend (std::size_t n)
     {
       if (room - length < n)
         reserve (std::max (2 * room, length + n + 64));
@@ -206,23 +210,23 @@ public:
       return p;
     }
 
-    void append (const char *s, std::size_t n)
+    hot void append (const char *s, std::size_t n)
     {
       if (n)
         std::memcpy (extend (n), s, n);
     }
-    void append (std::size_t n, char c)
+    hot void append (std::size_t n, char c)
     {
       if (n)
         std::memset (extend (n), c, n);
     }
-    byte_string& operator += (char c) { *extend (1) = c; return *this; }
-    byte_string& operator += (const char *s)
+    hot byte_string& operator += (char c) { *extend (1) = c; return *this; }
+    hot byte_string& operator += (const char *s)
     {
       append (s, std::strlen (s));
       return *this;
     }
-    byte_string& operator += (const std::string& s)
+    hot byte_string& operator += (const std::string& s)
     {
       append (s.data (), s.size ());
       return *this;
@@ -246,35 +250,37 @@ public:
   // An ordinary value is laid out as ledgertree lays it out: its cells,
   // structs and struct arrays are containers of their own kinds, whose
   // members are ordinary values again; a tree inside one is a tree.
+  // The kinds of frame; an object's is odd, a tree's below plain_array.
   enum kind : unsigned char
   {
-    tree_object,     // KEYS and ITEMS of an object node
-    tree_array,      // ITEMS of a cell of a tree
-    plain_array,     // ITEMS of a cell of an ordinary value
-    plain_object,    // a struct: the values ITEMS, the names from FIRST
-    plain_records,   // a struct array, maps[MAP]: an array of objects
-    plain_record     // element ELEMENT of maps[MAP] as an object
+    tree_array = 0,      // ITEMS of a cell of a tree
+    tree_object = 1,     // KEYS and ITEMS of an object node
+    plain_array = 2,     // ITEMS of a cell of an ordinary value
+    plain_object = 3,    // a struct: its values ITEMS, its names from FIRST
+    plain_records = 4,   // a struct array, maps[MAP], names from FIRST
+    plain_record = 5     // the element of the records frame below it
   };
   struct frame
   {
-    const octave_value *keys;
-    const octave_value *items;
+    union
+    {
+      const octave_value *keys;
+      std::size_t first;
+    };
+    union
+    {
+      const octave_value *items;
+      std::size_t map;
+    };
     octave_idx_type next;
     octave_idx_type count;
     int depth;
-    kind what;
-    // Ordinary values: the level of nesting as ledgertree counts it, the
-    // first field name in names, the map and the element of a record.
+    // Ordinary values: the level of nesting of the members, as ledgertree
+    // counts it.
     int level;
-    std::size_t first;
-    std::size_t map;
-    octave_idx_type element;
+    kind what;
 
-    bool is_object () const
-    {
-      return what == tree_object || what == plain_object
-             || what == plain_record;
-    }
+    bool is_object () const { return what & 1; }
   };
   std::vector<frame> stack;
   // The field names of the structs being written, by frame, in field
@@ -390,7 +396,7 @@ public:
           path += std::to_string (f.next - 1);
         else
           for (char c : f.what == tree_object ? key_text (f.keys[f.next - 1])
-                                              : *names[f.first + f.next - 1])
+                                              : field (k, f.next - 1))
             path += c == '~' ? "~0" : c == '/' ? "~1" : std::string (1, c);
       }
     path += tail;
@@ -403,6 +409,13 @@ public:
   }
 
   std::string here () const { return place (stack.size ()); }
+
+  // The name of field I of the struct or record open at K on the stack.
+  const std::string& field (std::size_t k, octave_idx_type i) const
+  {
+    const frame& f = stack[stack[k].what == plain_record ? k - 1 : k];
+    return *names[f.first + i];
+  }
 
   std::string element (octave_idx_type i) const
   {
@@ -436,11 +449,17 @@ public:
         frame& top = stack.back ();
         if (top.next == top.count)
           {
-            finish (top);
+            if (top.what >= plain_array)
+              finish (top);
+            else
+              {
+                close (top.depth, top.what == tree_object ? '}' : ']');
+                stack.pop_back ();
+              }
             continue;
           }
         const octave_idx_type i = top.next++;
-        if (top.what > tree_array)
+        if (top.what >= plain_array)
           {
             ordinary_member (top, i);
             continue;
@@ -467,9 +486,9 @@ public:
       }
   }
 
-  // Closes the container F, on top of the stack, and lets go of what it
-  // held.
-  void finish (const frame& f)
+  // Closes the container F of an ordinary value, on top of the stack, and
+  // lets go of what it held.  Kept apart from the loop over trees.
+  __attribute__ ((noinline)) void finish (const frame& f)
   {
     close (f.depth, f.is_object () ? '}' : ']');
     if (f.what == plain_object || f.what == plain_records)
@@ -585,8 +604,7 @@ public:
     const octave_idx_type n = keys.numel ();
     if (values.numel () != n)
       fail (unpaired (n, values.numel ()), here ());
-    open (frame {keys.data (), values.data (), 0, n, depth, tree_object, 0, 0,
-                 0, 0});
+    open (tree_object, keys.data (), values.data (), n, depth);
   }
 
   static octave_idx_type field_index (const octave_scalar_map& m,
@@ -598,21 +616,23 @@ public:
 
   void array (const Cell& items, int depth)
   {
-    open (frame {nullptr, items.data (), 0, items.numel (), depth,
-                 tree_array, 0, 0, 0, 0});
+    open (tree_array, nullptr, items.data (), items.numel (), depth);
   }
 
-  // Opens the container F (its member count, kind and what it reads)
-  // on the stack; an empty one is written whole.
-  void open (const frame& f)
+  // Opens a container of kind WHAT and N members at DEPTH on the stack,
+  // and returns it; an empty one is written whole, and then null.
+  hot frame * open (kind what, const octave_value *keys,
+                const octave_value *items, octave_idx_type n, int depth,
+                int level = 0)
   {
-    if (f.count == 0)
+    if (n == 0)
       {
-        output += f.is_object () ? "{}" : "[]";
-        return;
+        output += what & 1 ? "{}" : "[]";
+        return nullptr;
       }
-    output += f.is_object () ? '{' : '[';
-    stack.push_back (f);
+    output += what & 1 ? '{' : '[';
+    stack.push_back (frame {{keys}, {items}, 0, n, depth, level, what});
+    return &stack.back ();
   }
 
   // The bytes that separate and indent one member of a container at DEPTH.
@@ -622,7 +642,7 @@ public:
   }
 
   // The separator and line start before member I of a container at DEPTH.
-  void member (octave_idx_type i, int depth)
+  hot void member (octave_idx_type i, int depth)
   {
     if (i > 0)
       output += ',';
@@ -633,7 +653,7 @@ public:
       }
   }
 
-  void close (int depth, char bracket)
+  hot void close (int depth, char bracket)
   {
     if (pretty)
       {
@@ -753,8 +773,7 @@ public:
     else if (v.iscell ())
       {
         const Cell& c = cell_ref (v);
-        open (frame {nullptr, c.data (), 0, c.numel (), depth, plain_array,
-                     level + 1, 0, 0, 0});
+        open (plain_array, nullptr, c.data (), c.numel (), depth, level + 1);
       }
     else if (v.is_string ())
       ordinary_text (v, depth);
@@ -770,6 +789,7 @@ public:
 
   // Member I of the container F of an ordinary value.  F is a copy: the
   // stack may grow.
+  __attribute__ ((noinline))
   void ordinary_member (const frame f, octave_idx_type i)
   {
     member (i, f.depth);
@@ -779,28 +799,32 @@ public:
         ordinary (f.items[i], f.depth + 1, f.level);
         break;
       case plain_object:
-        name (i, f);
+        name (i);
         ordinary (f.items[i], f.depth + 1, f.level);
         break;
       case plain_records:
-        open (frame {nullptr, nullptr, 0, maps[f.map].nfields (), f.depth + 1,
-                     plain_record, f.level + 1, f.first, f.map, i});
+        open (plain_record, nullptr, nullptr, maps[f.map].nfields (),
+              f.depth + 1, f.level + 1);
         break;
       default:
         {
-          name (i, f);
-          // Held apart from maps, which may grow.
-          const octave_value x = maps[f.map].contents (i).xelem (f.element);
+          name (i);
+          // The element and the map from the records frame below; the
+          // value held apart from maps, which may grow.
+          const frame& records = stack[stack.size () - 2];
+          const octave_value x
+            = maps[records.map].contents (i).xelem (records.next - 1);
           ordinary (x, f.depth + 1, f.level);
         }
         break;
       }
   }
 
-  // The key of member I of the struct or record F: its field name.
-  void name (octave_idx_type i, const frame& f)
+  // The key of member I of the struct or record on top of the stack: its
+  // field name.
+  void name (octave_idx_type i)
   {
-    const std::string& s = *names[f.first + i];
+    const std::string& s = field (stack.size () - 1, i);
     text (s.data (), s.size ());
     output += pretty ? ": " : ":";
   }
@@ -849,8 +873,11 @@ public:
             && m->getfield ("values").iscell ())
           node (v, depth);
         else
-          open (frame {nullptr, &m->contents (0), 0, nf, depth, plain_object,
-                       level + 1, field_names (*m), 0, 0});
+          {
+            const std::size_t first = field_names (*m);
+            open (plain_object, nullptr, &m->contents (0), nf, depth,
+                  level + 1)->first = first;
+          }
         return;
       }
     const octave_map m = v.map_value ();
@@ -861,9 +888,11 @@ public:
         output += "[]";
         return;
       }
+    const std::size_t first = field_names (m);
     maps.push_back (m);
-    open (frame {nullptr, nullptr, 0, n, depth, plain_records, level + 1,
-                 field_names (m), maps.size () - 1, 0});
+    frame *f = open (plain_records, nullptr, nullptr, n, depth, level + 1);
+    f->first = first;
+    f->map = maps.size () - 1;
   }
 
   // A row is text; any other vector its characters in order; a matrix an
