@@ -757,7 +757,7 @@ public:
 
   // ------------------------------------------------------ ordinary values
   // Laid out as ledgertree lays them out, without making its tree.  What
-  // is rare (a containers.Map, a sparse or complex array, a struct array
+  // is rare (a containers.Map, a complex array, a struct array
   // with the fields of an object node) or cannot be written, and nesting
   // beyond ledgertree's limit, start the whole value again by redo.
 
@@ -927,10 +927,11 @@ public:
   }
 
   // A scalar or vector as a tree writes it; a matrix nested arrays by
-  // rows, an N-d array nested with the first dimension outermost.
+  // rows, an N-d array nested with the first dimension outermost.  A
+  // sparse matrix is read in place, as large as it may be as a full one.
   void ordinary_numbers (const octave_value& v, int depth)
   {
-    if (v.issparse () || v.iscomplex ())
+    if (v.iscomplex ())
       throw redo ();
     const octave_value x = v.is_range () ? octave_value (v.array_value ()) : v;
     const dim_vector dv = x.dims ();
@@ -940,6 +941,14 @@ public:
         return;
       }
     const int leaf = dv.ndims () - 1;
+    if (x.issparse ())
+      {
+        if (x.islogical ())
+          nest (x.sparse_bool_matrix_value (), dv, leaf, depth);
+        else
+          nest (x.sparse_matrix_value (), dv, leaf, depth);
+        return;
+      }
     switch (x.builtin_type ())
       {
       case btyp_double: nest (x.array_value (), dv, leaf, depth); break;
@@ -962,6 +971,10 @@ public:
   template <typename A>
   void nest (const A& a, const dim_vector& dv, int leaf, int depth)
   {
+    // Room for the usual length of an element, as for a flat array; a
+    // text too large for memory fails here, before it is written.
+    output.reserve (output.size ()
+                    + dv.numel () * (member_width (depth + dv.ndims ()) + 20));
     std::vector<int> outer;
     std::vector<octave_idx_type> stride (dv.ndims (), 1);
     for (int j = 0; j < dv.ndims (); j++)
@@ -1006,11 +1019,11 @@ public:
         return;
       }
     output += '[';
-    for (octave_idx_type k = 0; k < m; k++)
+    each (m, [&] (octave_idx_type k)
       {
         member (k, depth);
         number (a.xelem (offset + k * step));
-      }
+      });
     close (depth, ']');
   }
 
