@@ -757,9 +757,9 @@ public:
 
   // ------------------------------------------------------ ordinary values
   // Laid out as ledgertree lays them out, without making its tree.  What
-  // is rare (a containers.Map, a complex array, a struct array
-  // with the fields of an object node) or cannot be written, and nesting
-  // beyond ledgertree's limit, start the whole value again by redo.
+  // is rare (a containers.Map, a complex array, a struct array with the
+  // fields of an object node) or cannot be written, and nesting beyond
+  // ledgertree's limit, start the whole value again by redo.
 
   // ledgertree's limit of nesting.
   static const int plain_levels = 1000;
