@@ -14,6 +14,7 @@
 #include <octave/ov-ch-mat.h>
 #include <octave/ov-str-mat.h>
 #include <octave/ov-scalar.h>
+#include <octave/ov-struct.h>
 #include <octave/ov-bool.h>
 #include <octave/parse.h>
 
@@ -607,6 +608,22 @@ public:
     open (tree_object, keys.data (), values.data (), n, depth);
   }
 
+  // True when M, of two fields, is an object node: its fields keys and
+  // values both cells.  A tree's nodes share their field names, which are
+  // looked up once.
+  bool is_node (const octave_scalar_map& m)
+  {
+    if (m.begin () != known.begin ())
+      {
+        known = m;
+        known_keys = field_index (m, "keys");
+        known_values = field_index (m, "values");
+      }
+    return known_keys >= 0 && known_values >= 0
+           && m.contents (known_keys).iscell ()
+           && m.contents (known_values).iscell ();
+  }
+
   static octave_idx_type field_index (const octave_scalar_map& m,
                                       const char *name)
   {
@@ -766,10 +783,13 @@ public:
 
   void ordinary (const octave_value& v, int depth, int level)
   {
-    if (v.type_id () == octave_scalar::static_type_id ())
+    const int type = v.type_id ();
+    if (type == octave_scalar::static_type_id ())
       floating (v.double_value ());
     else if (level > plain_levels)
       throw redo ();
+    else if (type == octave_scalar_struct::static_type_id ())
+      ordinary_struct (v, depth, level);
     else if (v.iscell ())
       {
         const Cell& c = cell_ref (v);
@@ -869,9 +889,8 @@ public:
         const octave_scalar_map *m = nullptr;
         if (! v.get_rep ().fast_elem_insert_self (&m, btyp_struct))
           throw redo ();
-        if (nf == 2 && m->getfield ("keys").iscell ()
-            && m->getfield ("values").iscell ())
-          node (v, depth);
+        if (nf == 2 && is_node (*m))
+          structure (v, depth);
         else
           {
             const std::size_t first = field_names (*m);
