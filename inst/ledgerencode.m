@@ -59,7 +59,7 @@
 ## @end group
 ## @end example
 ##
-## @seealso{saveledger, ledgerdecode, loadledger, jsonencode}
+## @seealso{saveledger, ledgertree, ledgerdecode, loadledger, jsonencode}
 ## @end deftypefn
 
 function text = ledgerencode (value, varargin)

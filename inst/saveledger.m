@@ -97,7 +97,7 @@
 ## @end group
 ## @end example
 ##
-## @seealso{ledgerencode, loadledger, ledgerdecode, jsonencode}
+## @seealso{ledgerencode, ledgertree, loadledger, ledgerdecode, jsonencode}
 ## @end deftypefn
 
 function errmsg = saveledger (value, file, varargin)
