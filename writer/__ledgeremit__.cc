@@ -919,12 +919,7 @@ public:
   void ordinary_text (const octave_value& v, int depth)
   {
     const dim_vector dv = v.dims ();
-    const int t = v.type_id ();
-    const bool text_type = t == octave_char_matrix_str::static_type_id ()
-                           || t == octave_char_matrix_sq_str::static_type_id ();
-    if (dv.ndims () == 2
-        && (dv(0) == 1 || (dv(0) == 0 && dv(1) == 0)
-            || (text_type && dv.numel () == 0 && dv(1) == 0)))
+    if (dv.ndims () == 2 && (dv(0) == 1 || (dv(0) == 0 && dv(1) == 0)))
       node (v, depth);
     else if (dv.numel () == 0)
       text ("", 0);
