@@ -1120,7 +1120,8 @@ public:
     if (is_text (v))
       {
         const charNDArray& c = chars_of (v);
-        if (c.ndims () == 2 && (c.rows () == 1 || (c.numel () == 0 && c.columns () == 0)))
+        if (c.ndims () == 2
+            && (c.rows () == 1 || (c.rows () == 0 && c.columns () == 0)))
           return false;
       }
     const dim_vector dv = v.dims ();

@@ -4,27 +4,39 @@
 ## Public License, version 3 or later; see the file COPYING.
 
 ## -*- texinfo -*-
-## @deftypefn  {} {@var{text} =} ledgerencode (@var{tree})
-## @deftypefnx {} {@var{text} =} ledgerencode (@var{tree}, @var{name}, @var{value}, @dots{})
-## Return the JSON text of the tree @var{tree} as a character row.
+## @deftypefn  {} {@var{text} =} ledgerencode (@var{value})
+## @deftypefnx {} {@var{text} =} ledgerencode (@var{value}, @var{name}, @var{val}, @dots{})
+## Return the JSON text of a tree or an ordinary value @var{value} as a
+## character row.
 ##
 ## This is @code{saveledger} without a file: the text is made in memory and
-## is exactly what @code{saveledger} would write, with the same tree form
+## is exactly what @code{saveledger} would write, with the same values
 ## and the same options (@qcode{"Pretty"} or @qcode{"PrettyPrint"} for
 ## four-space indentation, @qcode{"Preserve"} for @code{NaN},
 ## @code{Infinity} and @code{-Infinity} as words instead of @code{null} or
 ## @qcode{"ConvertInfAndNaN"} for the opposite, @qcode{"Lines"} for JSON
 ## Lines; names in any case, values anything with a logical value).  Text
-## in the tree is written as its bytes, taken as UTF-8, and
-## @code{ledgerdecode} reads @var{text} back to an equal tree.
+## is written as its bytes, taken as UTF-8, and @code{ledgerdecode} reads
+## @var{text} of a tree back to an equal tree.
 ##
-## With @qcode{"Lines"}, @var{tree} is a cell array and each element is one
-## compact document on a line of its own, each line ending in a line feed;
-## an empty cell gives empty text.
+## An ordinary value is written as @code{ledgertree} lays it out, as
+## @code{jsonencode} does: a structure is an object of its fields, a
+## structure array an array of objects, a matrix nested arrays by rows
+## (@code{[1 2; 3 4]} is @code{[[1.0,2.0],[3.0,4.0]]}), a character matrix
+## an array of its rows, a @code{containers.Map} an object; the text is
+## that of @code{ledgertree (@var{value})} written, but no tree is made.
+## A tree in it, or a tree given whole, is written as it stands.
 ##
-## A tree that cannot be written as JSON exactly as it stands raises an
-## error with the identifier @qcode{"ledgerkit:tree"} that says what is
-## wrong and where (a JSON Pointer such as @code{/servers/2/port}).
+## With @qcode{"Lines"}, @var{value} is a cell array (or a value that
+## @code{ledgertree} makes an array of, such as a structure array) and each
+## element is one compact document on a line of its own, each line ending
+## in a line feed; an empty cell gives empty text.
+##
+## A value that cannot be written as JSON raises an error with the
+## identifier @qcode{"ledgerkit:tree"} that says what is wrong and where (a
+## JSON Pointer such as @code{/servers/2/port}): @code{ledgertree}'s error
+## for an ordinary value, the writer's for a tree that cannot be written
+## exactly as it stands.
 ##
 ## Examples:
 ##
@@ -41,23 +53,26 @@
 ## ledgerencode (@{1; "a"@}, "Lines", true)
 ##   @result{} 1.0
 ##      "a"
+## ledgerencode (struct ("m", [1 2; 3 4], "id", @{int64(2)^62, "x"@}))
+##   @result{} [@{"m":[[1.0,2.0],[3.0,4.0]],"id":4611686018427387904@},
+##      @{"m":[[1.0,2.0],[3.0,4.0]],"id":"x"@}]
 ## @end group
 ## @end example
 ##
-## @seealso{saveledger, ledgerdecode, loadledger, jsonencode}
+## @seealso{saveledger, ledgertree, ledgerdecode, loadledger, jsonencode}
 ## @end deftypefn
 
-function text = ledgerencode (tree, varargin)
+function text = ledgerencode (value, varargin)
 
   try
     if (nargin == 1)
       ## Straight to the module; the options as numbers, which cost no call.
-      text = __ledgertext__ (tree, 0, 0, 0);
+      text = __ledgertext__ (value, 0, 0, 0, 1);
     elseif (nargin == 0)
       print_usage ();
     else
       [pretty, preserve, lines] = write_options ("ledgerencode", varargin);
-      text = __ledgertext__ (tree, pretty, preserve, lines);
+      text = __ledgertext__ (value, pretty, preserve, lines, 1);
     endif
   catch err
     emit_failure ("ledgerencode", err);
@@ -92,9 +107,27 @@ endfunction
 %!   assert (ledgerencode (scalars{i,1}), scalars{i,2});
 %!   assert (ledgerencode (scalars{i,1}, "Pretty", true), scalars{i,2});
 %! endfor
-%! ## A matrix is an array of its elements in column order.
-%! assert (ledgerencode ([1 2; 3 4]), "[1.0,3.0,2.0,4.0]");
 %! assert (ledgerencode ([1 2], "Pretty", true), "[\n    1.0,\n    2.0\n]");
+
+%!test
+%! ## Ordinary values are written as ledgertree lays them out: a matrix by
+%! ## rows.  A matrix inside an object node is a tree's, in column order.
+%! s = struct ("id", {1, 2}, "m", {[1 2; 3 4], "ab"});
+%! cases = {
+%!   [1 2; 3 4],                   "[[1.0,2.0],[3.0,4.0]]"
+%!   ["ab"; "cd"],                 '["ab","cd"]'
+%!   s,                            '[{"id":1.0,"m":[[1.0,2.0],[3.0,4.0]]},{"id":2.0,"m":"ab"}]'
+%!   {int8([1 2; 3 4]), true(1, 2)}, "[[[1,2],[3,4]],[true,true]]"
+%!   struct("t", struct("keys", {{"m"}}, "values", {{[1 2; 3 4]}})), '{"t":{"m":[1.0,3.0,2.0,4.0]}}'
+%!   containers.Map({"b", "a"}, {[1 2], "x"}), '{"a":"x","b":[1.0,2.0]}'
+%! };
+%! for i = 1:rows (cases)
+%!   assert (ledgerencode (cases{i,1}), cases{i,2});
+%! endfor
+%! assert (ledgerencode (s(1), "Pretty", true),
+%!         sprintf ('{\n    "id": 1.0,\n    "m": [\n        [\n            1.0,\n            2.0\n        ],\n        [\n            3.0,\n            4.0\n        ]\n    ]\n}'));
+%! assert (ledgerencode (s, "Lines", true),
+%!         sprintf ('{"id":1.0,"m":[[1.0,2.0],[3.0,4.0]]}\n{"id":2.0,"m":"ab"}\n'));
 
 %!test
 %! ## Bytes come back unchanged, including ones that are not UTF-8 and the
@@ -163,12 +196,14 @@ endfunction
 %! assert (ledgerencode ({1}, "Lines", false), "[1.0]");
 
 %!test
-%! ## A fault names the line and the place in its document.
+%! ## A fault in a tree names the line and the place in its document; one
+%! ## in an ordinary value is ledgertree's, with its place in the cell.
 %! o = struct ("keys", {{"a"}}, "values", {{@sin}});
+%! tree = "a 1x1 function_handle cannot be written as JSON ";
 %! cases = {
-%!   {o},            "(at /a in line 1)."
-%!   {1; 2; {1, o}}, "(at /1/a in line 3)."
-%!   {1, @sin, 3},   "(at the top of line 2)."
+%!   {o},            [tree "(at /a in line 1)."]
+%!   {1; 2; {1, o}}, [tree "(at /1/a in line 3)."]
+%!   {1, @sin, 3},   "JSON cannot hold the function_handle value at /1"
 %! };
 %! for i = 1:rows (cases)
 %!   try
@@ -176,7 +211,7 @@ endfunction
 %!     error ("no error");
 %!   catch err
 %!     assert (err.identifier, "ledgerkit:tree");
-%!     assert (err.message, ["ledgerencode: a 1x1 function_handle cannot be written as JSON " cases{i,2}]);
+%!     assert (err.message, ["ledgerencode: " cases{i,2}]);
 %!   end_try_catch
 %! endfor
 
@@ -195,5 +230,6 @@ endfunction
 %!error <ledgerencode: unknown option 'InfNaN'> ledgerencode ({}, "InfNaN", true)
 %!error <ledgerencode: the option 'Pretty' needs a value> ledgerencode ({}, "PRETTY")
 %!error <ledgerencode: the value of 'Preserve' must be true or false> ledgerencode ({}, "Preserve", "no")
-%!error <^ledgerencode: > ledgerencode (struct ("keys", {{"a"}}, "values", 1))
-%!error <^ledgerencode: a 2x2 char array is not one row of text \(at the top of the tree\)\.$> ledgerencode (["ab"; "cd"])
+%!error <^ledgerencode: the object at /x has 1 keys but 2 values$> ledgerencode (struct ("x", struct ("keys", {{"a"}}, "values", {{1, 2}})))
+%!error <^ledgerencode: JSON cannot hold the complex double at /1: its imaginary part is not zero$> ledgerencode ({1, 1i})
+%!error <^ledgerencode: a 2x2 char array is not one row of text \(at /a\)\.$> ledgerencode (struct ("keys", {{"a"}}, "values", {{["ab"; "cd"]}}))

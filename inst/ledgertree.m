@@ -70,12 +70,77 @@ endfunction
 %! t = ledgertree (s);
 %! disp (ledgerencode (t, "Pretty", true))
 
+## ledgerencode of an ordinary value lays it out itself: its text, with
+## each option, is that of the value's tree written by the writer, and its
+## faults are those of ledgertree and writing, in its own name.
+%!function same_as_tree (v)
+%!  for o = [0 0 0; 1 0 0; 0 1 0; 0 0 1; 1 1 0].'
+%!    try
+%!      ours = ledgerencode (v, "Pretty", o(1), "Preserve", o(2), "Lines", o(3));
+%!    catch err
+%!      ours = err;
+%!    end_try_catch
+%!    try
+%!      theirs = __ledgertext__ (ledgertree (v), o(1), o(2), o(3));
+%!    catch err
+%!      theirs = err;
+%!    end_try_catch
+%!    if (ischar (theirs))
+%!      assert (ours, theirs);
+%!    else
+%!      assert (! ischar (ours), "no error: %s", theirs.message);
+%!      assert (ours.identifier, theirs.identifier);
+%!      assert (regexprep (ours.message, '^ledgerencode: ', ''),
+%!              regexprep (theirs.message, '^(ledgertree|__ledgertext__): ', ''));
+%!    endif
+%!  endfor
+%!endfunction
+
+## A random ordinary value nested at most 4 levels below DEPTH.
+%!function v = random_value (depth)
+%!  kinds = 10;
+%!  if (depth >= 4)
+%!    kinds = 6;
+%!  endif
+%!  switch (randi (kinds))
+%!    case 1
+%!      v = randn () * 10 ^ randi ([-8 8]);
+%!    case 2
+%!      v = rand (randi ([0 3]), randi ([0 3])) > 0.5;
+%!    case 3
+%!      v = round (randn (randi ([1 3]), randi ([1 3]), randi ([1 2])) * 100) / 4;
+%!    case 4
+%!      v = char (randi ([32 126], randi ([0 2]), randi ([0 4])));
+%!    case 5
+%!      v = int32 (randi ([-9 9], randi ([0 3]), randi ([1 3])));
+%!    case 6
+%!      v = single (randn (1, randi ([0 3])));
+%!    case 7
+%!      v = cell (randi ([0 2]), randi ([0 3]));
+%!      for i = 1:numel (v)
+%!        v{i} = random_value (depth + 1);
+%!      endfor
+%!    case 8
+%!      v = struct ();
+%!      for f = {"a", "b", "c/d"}(randperm (3, randi ([0 3])))
+%!        v.(f{1}) = random_value (depth + 1);
+%!      endfor
+%!    case 9
+%!      v = struct ("x", cell (randi ([0 2]), randi ([1 3])), "y", 1);
+%!      for i = 1:numel (v)
+%!        v(i).x = random_value (depth + 1);
+%!      endfor
+%!    otherwise
+%!      v = struct ("keys", {{"k"; "l"}}, "values", {{random_value(4); random_value(4)}});
+%!  endswitch
+%!endfunction
+
 ## Against jsonencode: written and read back by jsondecode, each value
-## gives what jsonencode's text gives.
+## gives what jsonencode's text gives, written whole or as its tree.
 %!test
 %! m = containers.Map ({"b", "a"}, {1, [1 2; 3 4]});
 %! values = {1, -0.5, NaN, Inf, true, false, [], zeros(0, 3), zeros(3, 0), "", "abc", ...
-%!   char(zeros(0, 3)), ["ab"; "cd"; "ef"], ["a"; "b"], reshape("abcdefgh", 2, 2, 2), ...
+%!   char(zeros(0, 3)), char(zeros(3, 0)), char(zeros(0, 0, 2)), ["ab"; "cd"; "ef"], ["a"; "b"], reshape("abcdefgh", 2, 2, 2), ...
 %!   [1 2 3], [1; 2; 3], [1 2; 3 4], [1 NaN; Inf 4], ones(3, 1, 2), reshape(1:6, 1, 3, 2), ...
 %!   reshape(1:8, 2, 2, 2), ones(1, 1, 3), reshape(1:6, 1, 1, 3, 2), true(2, 2), ...
 %!   [true false], int8([1 2; 3 4]), uint16(7), int32([1 2 3]), int64(5), 1:4, ...
@@ -88,12 +153,52 @@ endfunction
 %!   {struct("x", {1, 2}), m}};
 %! for i = 1:numel (values)
 %!   v = values{i};
-%!   ours = jsondecode (ledgerencode (ledgertree (v)));
 %!   theirs = jsondecode (jsonencode (v));
-%!   if (! (isequaln (ours, theirs) && strcmp (class (ours), class (theirs))))
-%!     error ("value %d (%s): %s, not %s", i, class (v), ledgerencode (ledgertree (v)),
-%!            jsonencode (v));
-%!   endif
+%!   for text = {ledgerencode(ledgertree (v)), ledgerencode(v)}
+%!     ours = jsondecode (text{1});
+%!     if (! (isequaln (ours, theirs) && strcmp (class (ours), class (theirs))))
+%!       error ("value %d (%s): %s, not %s", i, class (v), text{1}, jsonencode (v));
+%!     endif
+%!   endfor
+%!   same_as_tree (v);
+%! endfor
+
+%!test
+%! ## More values of every kind, faults included, against the tree written.
+%! t = ledgerdecode ('{"a": [1, "x", {"b": null}, [], {}], "a": 9007199254740993}');
+%! h = struct ("keys", {{"m", 2}}, "values", {{[1 2; 3 4], {1}}});
+%! bad = struct ("keys", {{"a"}}, "values", {{@sin}});
+%! deep = {};
+%! for i = 1:999
+%!   deep = {deep};
+%! endfor
+%! s.("a/b~c") = 1;
+%! s.("") = "x";
+%! values = {t, h, {t, h}, struct("t", t, "m", [1 2; 3 4]), struct("keys", {{"a"}}, "values", 1), ...
+%!   struct("keys", {{"a"}}, "values", {{1}}, "other", 1), struct("keys", {"a", "b"}, "values", {{1}, {2}}), ...
+%!   struct("keys", {{"a"}, {"b"}}, "values", {{1}, 2}), struct("a", {}), struct("a", cell(0, 3)), ...
+%!   repmat(struct(), 0, 3), repmat(struct(), 2, 2), repmat(struct("a", 1, "b", {{}}), 2, 2), ...
+%!   repmat(struct("a", 1), 1, 1, 2), struct("a", {struct("b", {1, [2 3]})}), s, ...
+%!   int8([1 -2; 3 4]), uint64([1 2; 3 4]) * 2^62, intmin("int64") * [1; 1], single([0.1 NaN; Inf 2]), ...
+%!   [true false; false true], [NaN -Inf; -0 1e21], ones(2, 1, 1, 3), zeros(2, 0, 3), reshape(1:6, 3, 1, 2), ...
+%!   1:0, (1:3).', 0:0.1:0.3, [0:2; 3:5], 7:7, reshape(int16(1:8), 2, 2, 2), ...
+%!   char(zeros(3, 0)), reshape("abcdef", 1, 2, 3), ["a\"b"; "\t\n"], char([1; 34; 92]), ...
+%!   {1, 2; 3, 4}, reshape({1, "a", [], {}}, 1, 2, 2), {{}, {{}}, cell(2, 0)}, ...
+%!   containers.Map({"x"}, {struct("a", {1, 2})}), {1, containers.Map([2 1], {[1 2; 3 4], "y"})}, ...
+%!   sparse([0 1; 2 0]), sparse(true(2, 2)), sparse([0 1.5 0; -2 0 NaN]), sparse(2, 3), ...
+%!   sparse([0 3]), sparse(1, 1), {sparse(true)}, sparse(complex([1 0; 0 2], [0 0; 0 1e-300])), ...
+%!   complex([1 2; 3 4], 0), complex(single(1), 0), ...
+%!   {1, @sin}, struct("f", {{1, @sin}}), containers.Map({"k"}, {@sin}), [1 2i; 3 4], ...
+%!   {bad}, struct("x", {1, bad}), {1; struct("keys", {{"a"; "b"}}, "values", {{1}})}, ...
+%!   struct("keys", {{"a"}}, "values", {{1, 2}}), struct("keys", {"a", "b"}, "values", {{1}, {1, 2}}), ...
+%!   inputParser(), {{inline("x")}}, deep, {deep}, {{deep}}, {1, {2, {3, {}}}}};
+%! for i = 1:numel (values)
+%!   same_as_tree (values{i});
+%! endfor
+%! rand ("seed", 11);
+%! randn ("seed", 11);
+%! for i = 1:300
+%!   same_as_tree (random_value (0));
 %! endfor
 
 ## Where ledgertree differs from jsonencode on purpose: 64-bit integers
@@ -119,6 +224,7 @@ endfunction
 %! };
 %! for i = 1:rows (cases)
 %!   assert (ledgerencode (ledgertree (cases{i,1})), cases{i,2});
+%!   assert (ledgerencode (cases{i,1}), cases{i,2});
 %! endfor
 
 %!test

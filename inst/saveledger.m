@@ -4,19 +4,28 @@
 ## Public License, version 3 or later; see the file COPYING.
 
 ## -*- texinfo -*-
-## @deftypefn  {} {} saveledger (@var{tree}, @var{file})
-## @deftypefnx {} {} saveledger (@var{tree}, @var{file}, @var{name}, @var{value}, @dots{})
+## @deftypefn  {} {} saveledger (@var{value}, @var{file})
+## @deftypefnx {} {} saveledger (@var{value}, @var{file}, @var{name}, @var{val}, @dots{})
 ## @deftypefnx {} {@var{errmsg} =} saveledger (@dots{})
-## Write the tree @var{tree} to the file @var{file} as JSON text.
+## Write a tree or an ordinary value @var{value} to the file @var{file} as
+## JSON text.
 ##
-## @var{tree} has the form that @code{loadledger} returns, so a tree read
+## A tree has the form that @code{loadledger} returns, so a tree read
 ## and written back gives the same JSON values: an object is a scalar
 ## structure with the fields @qcode{keys} and @qcode{values} (column cell
 ## arrays of the member names and their values), an array a cell array, text
 ## a character row, a number or logical value a scalar, and @code{null} a
 ## structure with no fields.  Trees built by hand may also use numbers or
 ## logical values as keys and numeric or logical arrays, which are written
-## as JSON arrays of their elements.  Every double is written in the fewest
+## as JSON arrays of their elements, in column order.
+##
+## An ordinary value is written as @code{ledgertree} lays it out, as
+## @code{jsonencode} does: a structure is an object of its fields, a
+## structure array an array of objects, a matrix nested arrays by rows, a
+## @code{containers.Map} an object (see @code{ledgertree}); a tree inside
+## it is written as it stands.  No tree is made on the way.
+##
+## Every double is written in the fewest
 ## digits that read back as the same double, with a decimal point or an
 ## exponent (@code{1.0}, @code{0.1}, @code{1e21}); integer classes are
 ## written exactly.
@@ -40,7 +49,9 @@
 ## opposite: @code{false} there is @code{true} here.
 ##
 ## @item @qcode{"Lines"}
-## JSON Lines: @var{tree} is a cell array, and each element is written as
+## JSON Lines: @var{value} is a cell array (or a value that
+## @code{ledgertree} makes an array of, such as a structure array), and
+## each element is written as
 ## one compact document on a line of its own, in column order, each line
 ## ending in a line feed.  It cannot be used with @qcode{"Pretty"}.
 ## @end table
@@ -64,8 +75,9 @@
 ## @qcode{"ledgerkit:io"} that gives the system's reason, for example
 ## @code{saveledger: unable to open the file 'out/conf.json' for writing
 ## (No such file or directory).}.  With an output @var{errmsg} that message
-## is returned instead, and it is empty on success.  A tree that cannot be
-## written as JSON exactly as it stands raises an error with the identifier
+## is returned instead, and it is empty on success.  A value that cannot be
+## written as JSON (a tree not exactly as it stands, or what
+## @code{ledgertree} refuses) raises an error with the identifier
 ## @qcode{"ledgerkit:tree"} that says what is wrong and where (a JSON
 ## Pointer such as @code{/servers/2/port}); that error, and a wrong call,
 ## are raised whether or not @var{errmsg} is asked for, and then no file is
@@ -81,13 +93,14 @@
 ## err = saveledger (conf, "/read-only/conf.json");
 ##   @result{} err = saveledger: unable to open the file '/read-only/conf.json' for writing (Permission denied).
 ## saveledger (@{struct([]); @{1@}@}, "log.jsonl", "Lines", true);
+## saveledger (struct ("run", @{1, 2@}, "grid", [1 2; 3 4]), "runs.json");
 ## @end group
 ## @end example
 ##
-## @seealso{ledgerencode, loadledger, ledgerdecode, jsonencode}
+## @seealso{ledgerencode, ledgertree, loadledger, ledgerdecode, jsonencode}
 ## @end deftypefn
 
-function errmsg = saveledger (tree, file, varargin)
+function errmsg = saveledger (value, file, varargin)
 
   if (nargin < 2)
     print_usage ();
@@ -102,10 +115,10 @@ function errmsg = saveledger (tree, file, varargin)
   try
     if (isempty (varargin))
       ## The options as numbers, which cost no call.
-      errmsg = __ledgersave__ (tree, file, 0, 0, 0);
+      errmsg = __ledgersave__ (value, file, 0, 0, 0, 1);
     else
       [pretty, preserve, lines] = write_options ("saveledger", varargin);
-      errmsg = __ledgersave__ (tree, file, pretty, preserve, lines);
+      errmsg = __ledgersave__ (value, file, pretty, preserve, lines, 1);
     endif
   catch err
     emit_failure ("saveledger", err);
@@ -148,6 +161,25 @@ endfunction
 %!           sprintf (['{\n    "id": 18446744073709551615,\n    "n": [\n' ...
 %!                     '        1.0,\n        0.1,\n        null\n    ],\n' ...
 %!                     '    "e": null,\n    "o": {},\n    "s": "a\\"b"\n}']));
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+
+%!test
+%! ## Ordinary values: the file holds ledgerencode's text, also where the
+%! ## value goes through ledgertree's conversion (a containers.Map).
+%! f = tempname ();
+%! unwind_protect
+%!   values = {struct("run", {1, 2}, "grid", [1 2; 3 4]), ["ab"; "cd"], ...
+%!             {int8([1 2; 3 4]), containers.Map({"k"}, {[1 2; 3 4]})}};
+%!   for i = 1:numel (values)
+%!     for opts = {{}, {"Pretty", true}, {"Lines", true}}
+%!       saveledger (values{i}, f, opts{1}{:});
+%!       assert (read_bytes (f), ledgerencode (values{i}, opts{1}{:}));
+%!     endfor
+%!   endfor
+%!   saveledger (values{1}, f);
+%!   assert (read_bytes (f), '[{"run":1.0,"grid":[[1.0,2.0],[3.0,4.0]]},{"run":2.0,"grid":[[1.0,2.0],[3.0,4.0]]}]');
 %! unwind_protect_cleanup
 %!   delete (f);
 %! end_unwind_protect
@@ -240,13 +272,13 @@ endfunction
 %!     {{}, f, "Pretty", "yes"},                            ""
 %!     {{}, f, "Pretty", true, "Lines", true},              ""
 %!     {{}, f, "PrettyPrint", true, "Lines", true},         ""
-%!     {struct("keys", 1, "values", {{1}}), f},             "ledgerkit:tree"
+%!     {struct("keys", {{1}}, "values", {{1, 2}}), f},      "ledgerkit:tree"
 %!     {object("a", @sin), f},                              "ledgerkit:tree"
-%!     {{1, {containers.Map()}}, f},                        "ledgerkit:tree"
+%!     {{1, {containers.Map({"k"}, {@sin})}}, f},           "ledgerkit:tree"
 %!     {struct("keys", {{[1 2]}}, "values", {{1}}), f},      "ledgerkit:tree"
 %!     {struct("keys", {{"a"}}, "values", {{1; 2}}), f},     "ledgerkit:tree"
 %!     {{1+2i}, f},                                         "ledgerkit:tree"
-%!     {["ab"; "cd"], f},                                   "ledgerkit:tree"
+%!     {object("a", ["ab"; "cd"]), f},                      "ledgerkit:tree"
 %!     {object("a", 1), f, "Lines", true},                  "ledgerkit:tree"
 %!     {{1, @sin}, f, "Lines", true},                       "ledgerkit:tree"
 %!   };
@@ -400,9 +432,9 @@ endfunction
 %!   delete (f);
 %! end_unwind_protect
 
-%!error <saveledger: an object needs the fields 'keys' and 'values' \(at the top of the tree\)\.> saveledger (struct ("key", 1), tempname ())
+%!error <saveledger: an object needs the fields 'keys' and 'values' \(at /0/a\)\.> saveledger ({struct("keys", {{"a"}}, "values", {{struct("key", 1)}})}, tempname ())
 %!error <saveledger: the options 'Pretty' and 'Lines' cannot be used together> saveledger ({}, tempname (), "Lines", 1, "PrettyPrint", 1)
-%!error <^saveledger: an object has fewer values than keys> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
+%!error <^saveledger: the object at the root has 1 keys but 0 values$> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
 %!error <^saveledger: > saveledger ({1+2i}, tempname ())
 %!error <Invalid call to saveledger> saveledger ()
 %!error <Invalid call to saveledger> saveledger ({})

@@ -68,6 +68,19 @@ for who in ledgerencode saveledger; do
     *) fail "no module: $msg" ;;
   esac
 done
+## Without the conversion module, which the writer calls for a
+## containers.Map.
+msg=$("$OCTAVE" $opts --eval "addpath ('$top/inst', '$top/writer');
+         autoload ('__ledgertext__', '$top/writer/__ledgeremit__.oct');
+         try
+           ledgerencode ({1, containers.Map()});
+         catch err
+           printf ('%s\n', err.message);
+         end_try_catch" 2>&1)
+case "$msg" in
+  *"ledgerencode: the conversion module __ledgerconvert__.oct is missing or out of date: build it with make, or install ledgerkit again"*) ;;
+  *) fail "no conversion module: $msg" ;;
+esac
 
 ## Ctrl-C: each call writes a value that takes tens of seconds.
 fifo=$tmp/commands

@@ -14,6 +14,9 @@
 #include <octave/ov-ch-mat.h>
 #include <octave/ov-str-mat.h>
 #include <octave/ov-scalar.h>
+#include <octave/ov-struct.h>
+#include <octave/ov-bool.h>
+#include <octave/parse.h>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -58,12 +61,16 @@ static const char *const text_help =
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {@var{text} =} __ledgertext__ "
   "(@var{tree}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "  @deftypefnx {ledgerkit} {@var{text} =} __ledgertext__ "
+  "(@var{value}, @var{pretty}, @var{preserve}, @var{lines}, @var{plain})\n"
   "\n"
   "Return the JSON text of a tree of JSON values as a character row.\n"
   "\n"
   "The text is what @qcode{__ledgeremit__} writes to a file.  With "
   "@var{lines}, @var{tree} is a cell array and each element is written "
-  "compact on a line of its own, each line ending in a line feed.\n"
+  "compact on a line of its own, each line ending in a line feed.  With "
+  "@var{plain} true, @var{value} is an ordinary value, written as "
+  "@qcode{ledgertree} lays it out.\n"
   "\n"
   "This is a helper function for @qcode{ledgerencode}.  "
   "Do NOT call it directly.\n"
@@ -74,6 +81,9 @@ static const char *const save_help =
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgersave__ "
   "(@var{tree}, @var{file}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "  @deftypefnx {ledgerkit} {@var{errmsg} =} __ledgersave__ "
+  "(@var{value}, @var{file}, @var{pretty}, @var{preserve}, @var{lines}, "
+  "@var{plain})\n"
   "\n"
   "Replace a file by the JSON text of a tree of JSON values.\n"
   "\n"
@@ -86,6 +96,10 @@ static const char *const save_help =
   "Do NOT call it directly.\n"
   "\n"
   "@end deftypefn";
+
+// The writer's smallest steps, inlined wherever they are used, whatever
+// the size of the code around them.
+#define hot __attribute__ ((always_inline)) inline
 
 class json_writer
 {
@@ -188,7 +202,7 @@ public:
     }
 
     // Room for N more bytes; returns where they go.
-    char * extend (std::size_t n)
+    hot char * extend (std::size_t n)
     {
       if (room - length < n)
         reserve (std::max (2 * room, length + n + 64));
@@ -197,23 +211,23 @@ public:
       return p;
     }
 
-    void append (const char *s, std::size_t n)
+    hot void append (const char *s, std::size_t n)
     {
       if (n)
         std::memcpy (extend (n), s, n);
     }
-    void append (std::size_t n, char c)
+    hot void append (std::size_t n, char c)
     {
       if (n)
         std::memset (extend (n), c, n);
     }
-    byte_string& operator += (char c) { *extend (1) = c; return *this; }
-    byte_string& operator += (const char *s)
+    hot byte_string& operator += (char c) { *extend (1) = c; return *this; }
+    hot byte_string& operator += (const char *s)
     {
       append (s, std::strlen (s));
       return *this;
     }
-    byte_string& operator += (const std::string& s)
+    hot byte_string& operator += (const std::string& s)
     {
       append (s.data (), s.size ());
       return *this;
@@ -233,26 +247,76 @@ public:
   // call stack.
   // The members are read in place: the cells belong to the tree, which
   // outlives the call.
+  //
+  // An ordinary value is laid out as ledgertree lays it out: its cells,
+  // structs and struct arrays are containers of their own kinds, whose
+  // members are ordinary values again; a tree inside one is a tree.
+  // The kinds of frame; an object's is odd, a tree's below plain_array.
+  enum kind : unsigned char
+  {
+    tree_array = 0,      // ITEMS of a cell of a tree
+    tree_object = 1,     // KEYS and ITEMS of an object node
+    plain_array = 2,     // ITEMS of a cell of an ordinary value
+    plain_object = 3,    // a struct: its values ITEMS, its names from FIRST
+    plain_records = 4,   // a struct array, maps[MAP], names from FIRST
+    plain_record = 5     // the element of the records frame below it
+  };
   struct frame
   {
-    const octave_value *keys;
-    const octave_value *items;
+    union
+    {
+      const octave_value *keys;
+      std::size_t first;
+    };
+    union
+    {
+      const octave_value *items;
+      std::size_t map;
+    };
     octave_idx_type next;
     octave_idx_type count;
     int depth;
-    bool is_object;
+    // Ordinary values: the level of nesting of the members, as ledgertree
+    // counts it.
+    int level;
+    kind what;
+
+    bool is_object () const { return what & 1; }
   };
   std::vector<frame> stack;
+  // The field names of the structs being written, by frame, in field
+  // order; they point into the structs' own field lists.
+  std::vector<const std::string *> names;
+  // The struct arrays being written.
+  std::vector<octave_map> maps;
+  // True while an ordinary value is being written: then anything the
+  // writer does not lay out itself, and any fault, starts the whole value
+  // again through ledgertree's conversion (see render).
+  bool plain;
+  struct redo { };
   // The last set of field names met, and the places of keys and values in
   // it (-1: none).
   octave_scalar_map known;
   octave_idx_type known_keys;
   octave_idx_type known_values;
 
-  json_writer (bool pretty_arg, bool preserve_arg, const char *who_arg)
+  json_writer (bool pretty_arg, bool preserve_arg, const char *who_arg,
+               bool plain_arg = false)
     : output (), pretty (pretty_arg), preserve (preserve_arg), who (who_arg),
-      line (0), stack (), known (), known_keys (-1), known_values (-1)
+      line (0), stack (), names (), maps (), plain (plain_arg), known (),
+      known_keys (-1), known_values (-1)
   { }
+
+  // Back to the start, to write a tree.
+  void reset ()
+  {
+    output.clear ();
+    stack.clear ();
+    names.clear ();
+    maps.clear ();
+    line = 0;
+    plain = false;
+  }
 
   // ---------------------------------------------------------------- faults
   // Every tree that cannot be written as it stands is refused with one of
@@ -261,6 +325,8 @@ public:
   [[noreturn]] void fail (const std::string& what,
                           const std::string& place) const
   {
+    if (plain)
+      throw redo ();
     error_with_id ("ledgerkit:tree", "%s: %s (%s).", who, what.c_str (),
                    place.c_str ());
   }
@@ -327,10 +393,11 @@ public:
       {
         const frame& f = stack[k];
         path += '/';
-        if (! f.is_object)
+        if (! f.is_object ())
           path += std::to_string (f.next - 1);
         else
-          for (char c : key_text (f.keys[f.next - 1]))
+          for (char c : f.what == tree_object ? key_text (f.keys[f.next - 1])
+                                              : field (k, f.next - 1))
             path += c == '~' ? "~0" : c == '/' ? "~1" : std::string (1, c);
       }
     path += tail;
@@ -343,6 +410,13 @@ public:
   }
 
   std::string here () const { return place (stack.size ()); }
+
+  // The name of field I of the struct or record open at K on the stack.
+  const std::string& field (std::size_t k, octave_idx_type i) const
+  {
+    const frame& f = stack[stack[k].what == plain_record ? k - 1 : k];
+    return *names[f.first + i];
+  }
 
   std::string element (octave_idx_type i) const
   {
@@ -360,11 +434,15 @@ public:
 
   // ---------------------------------------------------------------- walker
 
-  // Writes V and everything below it.
-  void value (const octave_value& v, int depth)
+  // Writes V and everything below it; V is an ordinary value while PLAIN
+  // is set, at the LEVEL of nesting ledgertree would give it.
+  void value (const octave_value& v, int depth, int level = 0)
   {
     const std::size_t base = stack.size ();
-    node (v, depth);
+    if (plain)
+      ordinary (v, depth, level);
+    else
+      node (v, depth);
     while (stack.size () > base)
       {
         // A large tree can take a while: let the user interrupt it.
@@ -372,22 +450,33 @@ public:
         frame& top = stack.back ();
         if (top.next == top.count)
           {
-            close (top.depth, top.is_object ? '}' : ']');
-            stack.pop_back ();
+            if (top.what >= plain_array)
+              finish (top);
+            else
+              {
+                close (top.depth, top.what == tree_object ? '}' : ']');
+                stack.pop_back ();
+              }
             continue;
           }
         const octave_idx_type i = top.next++;
+        if (top.what >= plain_array)
+          {
+            ordinary_member (top, i);
+            continue;
+          }
         const frame& f = top;
+        const bool is_object = f.what == tree_object;
         // The values of a tree lie all over memory: ask for the next
         // member's while this one is written.
         if (i + 1 < f.count)
           {
             __builtin_prefetch (&f.items[i + 1].get_rep ());
-            if (f.is_object)
+            if (is_object)
               __builtin_prefetch (&f.keys[i + 1].get_rep ());
           }
         member (i, f.depth);
-        if (f.is_object)
+        if (is_object)
           {
             key (f.keys[i]);
             output += pretty ? ": " : ":";
@@ -398,10 +487,25 @@ public:
       }
   }
 
+  // Closes the container F of an ordinary value, on top of the stack, and
+  // lets go of what it held.  Kept apart from the loop over trees.
+  __attribute__ ((noinline)) void finish (const frame& f)
+  {
+    close (f.depth, f.is_object () ? '}' : ']');
+    if (f.what == plain_object || f.what == plain_records)
+      names.resize (f.first);
+    if (f.what == plain_records)
+      maps.pop_back ();
+    stack.pop_back ();
+  }
+
   // JSON Lines: each element of the cell TREE as a compact document on a
   // line of its own.
   void documents (const octave_value& tree)
   {
+    // An ordinary value that ledgertree makes a cell of is rare here.
+    if (! tree.iscell () && plain)
+      throw redo ();
     if (! tree.iscell ())
       error_with_id ("ledgerkit:tree", "%s: %s.", who,
                      not_documents (tree).c_str ());
@@ -409,7 +513,7 @@ public:
     each (docs.numel (), [&] (octave_idx_type i)
       {
         line = i + 1;
-        value (docs.xelem (i), 0);
+        value (docs.xelem (i), 0, 1);
         output += '\n';
       });
   }
@@ -501,7 +605,23 @@ public:
     const octave_idx_type n = keys.numel ();
     if (values.numel () != n)
       fail (unpaired (n, values.numel ()), here ());
-    open (keys.data (), values.data (), n, depth, true);
+    open (tree_object, keys.data (), values.data (), n, depth);
+  }
+
+  // True when M, of two fields, is an object node: its fields keys and
+  // values both cells.  A tree's nodes share their field names, which are
+  // looked up once.
+  bool is_node (const octave_scalar_map& m)
+  {
+    if (m.begin () != known.begin ())
+      {
+        known = m;
+        known_keys = field_index (m, "keys");
+        known_values = field_index (m, "values");
+      }
+    return known_keys >= 0 && known_values >= 0
+           && m.contents (known_keys).iscell ()
+           && m.contents (known_values).iscell ();
   }
 
   static octave_idx_type field_index (const octave_scalar_map& m,
@@ -513,19 +633,23 @@ public:
 
   void array (const Cell& items, int depth)
   {
-    open (nullptr, items.data (), items.numel (), depth, false);
+    open (tree_array, nullptr, items.data (), items.numel (), depth);
   }
 
-  void open (const octave_value *keys, const octave_value *items,
-             octave_idx_type n, int depth, bool is_object)
+  // Opens a container of kind WHAT and N members at DEPTH on the stack,
+  // and returns it; an empty one is written whole, and then null.
+  hot frame * open (kind what, const octave_value *keys,
+                const octave_value *items, octave_idx_type n, int depth,
+                int level = 0)
   {
     if (n == 0)
       {
-        output += is_object ? "{}" : "[]";
-        return;
+        output += what & 1 ? "{}" : "[]";
+        return nullptr;
       }
-    output += is_object ? '{' : '[';
-    stack.push_back (frame {keys, items, 0, n, depth, is_object});
+    output += what & 1 ? '{' : '[';
+    stack.push_back (frame {{keys}, {items}, 0, n, depth, level, what});
+    return &stack.back ();
   }
 
   // The bytes that separate and indent one member of a container at DEPTH.
@@ -535,7 +659,7 @@ public:
   }
 
   // The separator and line start before member I of a container at DEPTH.
-  void member (octave_idx_type i, int depth)
+  hot void member (octave_idx_type i, int depth)
   {
     if (i > 0)
       output += ',';
@@ -546,7 +670,7 @@ public:
       }
   }
 
-  void close (int depth, char bracket)
+  hot void close (int depth, char bracket)
   {
     if (pretty)
       {
@@ -592,30 +716,17 @@ public:
                                                : v.builtin_type ();
     switch (type)
       {
-      case btyp_double:
-        doubles (v.array_value (), depth);
-        break;
-      case btyp_float:
-        doubles (v.float_array_value (), depth);
-        break;
-      case btyp_bool:
-        {
-          const boolNDArray a = v.bool_array_value ();
-          each (n, [&] (octave_idx_type i)
-            {
-              member (i, depth);
-              output += a.xelem (i) ? "true" : "false";
-            });
-        }
-        break;
-      case btyp_int8: integers (v.int8_array_value (), depth); break;
-      case btyp_int16: integers (v.int16_array_value (), depth); break;
-      case btyp_int32: integers (v.int32_array_value (), depth); break;
-      case btyp_int64: integers (v.int64_array_value (), depth); break;
-      case btyp_uint8: integers (v.uint8_array_value (), depth); break;
-      case btyp_uint16: integers (v.uint16_array_value (), depth); break;
-      case btyp_uint32: integers (v.uint32_array_value (), depth); break;
-      case btyp_uint64: integers (v.uint64_array_value (), depth); break;
+      case btyp_double: elements (v.array_value (), depth); break;
+      case btyp_float: elements (v.float_array_value (), depth); break;
+      case btyp_bool: elements (v.bool_array_value (), depth); break;
+      case btyp_int8: elements (v.int8_array_value (), depth); break;
+      case btyp_int16: elements (v.int16_array_value (), depth); break;
+      case btyp_int32: elements (v.int32_array_value (), depth); break;
+      case btyp_int64: elements (v.int64_array_value (), depth); break;
+      case btyp_uint8: elements (v.uint8_array_value (), depth); break;
+      case btyp_uint16: elements (v.uint16_array_value (), depth); break;
+      case btyp_uint32: elements (v.uint32_array_value (), depth); break;
+      case btyp_uint64: elements (v.uint64_array_value (), depth); break;
       default:
         {
           // Indexing needs a handle of its own; it shares the caller's data.
@@ -635,30 +746,308 @@ public:
   }
 
   template <typename A>
-  void doubles (const A& a, int depth)
+  void elements (const A& a, int depth)
   {
     each (a.numel (), [&] (octave_idx_type i)
       {
         member (i, depth);
-        floating (static_cast<double> (a.xelem (i)));
+        number (a.xelem (i));
       });
   }
 
-  template <typename A>
-  void integers (const A& a, int depth)
+  // One element of a numeric or logical array, by its class.
+  void number (double x) { floating (x); }
+  void number (float x) { floating (x); }
+  void number (bool x) { output += x ? "true" : "false"; }
+  template <typename T>
+  void number (const octave_int<T>& x)
   {
-    each (a.numel (), [&] (octave_idx_type i)
+    char buf[32];
+    const T y = x.value ();
+    char *end;
+    if constexpr (std::is_signed_v<T>)
+      end = digits (buf, static_cast<long long> (y));
+    else
+      end = digits (buf, static_cast<unsigned long long> (y));
+    output.append (buf, end - buf);
+  }
+
+  // ------------------------------------------------------ ordinary values
+  // Laid out as ledgertree lays them out, without making its tree.  What
+  // is rare (a containers.Map, a complex array, a struct array with the
+  // fields of an object node) or cannot be written, and nesting beyond
+  // ledgertree's limit, start the whole value again by redo.
+
+  // ledgertree's limit of nesting.
+  static const int plain_levels = 1000;
+
+  void ordinary (const octave_value& v, int depth, int level)
+  {
+    const int type = v.type_id ();
+    if (type == octave_scalar::static_type_id ())
+      floating (v.double_value ());
+    else if (level > plain_levels)
+      throw redo ();
+    else if (type == octave_scalar_struct::static_type_id ())
+      ordinary_struct (v, depth, level);
+    else if (v.iscell ())
+      {
+        const Cell& c = cell_ref (v);
+        open (plain_array, nullptr, c.data (), c.numel (), depth, level + 1);
+      }
+    else if (v.is_string ())
+      ordinary_text (v, depth);
+    else if (v.type_id () == octave_bool::static_type_id ())
+      output += v.bool_value () ? "true" : "false";
+    else if (v.isstruct ())
+      ordinary_struct (v, depth, level);
+    else if (v.isnumeric () || v.islogical ())
+      ordinary_numbers (v, depth);
+    else
+      throw redo ();
+  }
+
+  // Member I of the container F of an ordinary value.  F is a copy: the
+  // stack may grow.
+  __attribute__ ((noinline))
+  void ordinary_member (const frame f, octave_idx_type i)
+  {
+    member (i, f.depth);
+    switch (f.what)
+      {
+      case plain_array:
+        ordinary (f.items[i], f.depth + 1, f.level);
+        break;
+      case plain_object:
+        name (i);
+        ordinary (f.items[i], f.depth + 1, f.level);
+        break;
+      case plain_records:
+        open (plain_record, nullptr, nullptr, maps[f.map].nfields (),
+              f.depth + 1, f.level + 1);
+        break;
+      default:
+        {
+          name (i);
+          // The element and the map from the records frame below; the
+          // value held apart from maps, which may grow.
+          const frame& records = stack[stack.size () - 2];
+          const octave_value x
+            = maps[records.map].contents (i).xelem (records.next - 1);
+          ordinary (x, f.depth + 1, f.level);
+        }
+        break;
+      }
+  }
+
+  // The key of member I of the struct or record on top of the stack: its
+  // field name.
+  void name (octave_idx_type i)
+  {
+    const std::string& s = field (stack.size () - 1, i);
+    text (s.data (), s.size ());
+    output += pretty ? ": " : ":";
+  }
+
+  // The field names of a struct or struct array M, in field order, onto
+  // names; returns where they start.
+  template <typename M>
+  std::size_t field_names (const M& m)
+  {
+    const std::size_t first = names.size ();
+    names.resize (first + m.nfields ());
+    for (auto p = m.begin (); p != m.end (); ++p)
+      names[first + p->second] = &p->first;
+    return first;
+  }
+
+  void ordinary_struct (const octave_value& v, int depth, int level)
+  {
+    const octave_idx_type n = v.numel ();
+    const octave_idx_type nf = v.nfields ();
+    if (nf == 0)
+      {
+        // null, an empty object, or an array of empty objects
+        if (n == 0)
+          output += "null";
+        else if (n == 1)
+          output += "{}";
+        else
+          {
+            output += '[';
+            each (n, [&] (octave_idx_type i)
+              {
+                member (i, depth);
+                output += "{}";
+              });
+            close (depth, ']');
+          }
+        return;
+      }
+    if (n == 1)
+      {
+        const octave_scalar_map *m = nullptr;
+        if (! v.get_rep ().fast_elem_insert_self (&m, btyp_struct))
+          throw redo ();
+        if (nf == 2 && is_node (*m))
+          structure (v, depth);
+        else
+          {
+            const std::size_t first = field_names (*m);
+            open (plain_object, nullptr, &m->contents (0), nf, depth,
+                  level + 1)->first = first;
+          }
+        return;
+      }
+    const octave_map m = v.map_value ();
+    if (nf == 2 && m.isfield ("keys") && m.isfield ("values"))
+      throw redo ();
+    if (n == 0)
+      {
+        output += "[]";
+        return;
+      }
+    const std::size_t first = field_names (m);
+    maps.push_back (m);
+    frame *f = open (plain_records, nullptr, nullptr, n, depth, level + 1);
+    f->first = first;
+    f->map = maps.size () - 1;
+  }
+
+  // A row is text; any other vector its characters in order; a matrix an
+  // array of its rows.
+  void ordinary_text (const octave_value& v, int depth)
+  {
+    const dim_vector dv = v.dims ();
+    if (dv.ndims () == 2 && (dv(0) == 1 || (dv(0) == 0 && dv(1) == 0)))
+      node (v, depth);
+    else if (dv.numel () == 0)
+      text ("", 0);
+    else if (is_vector (dv))
+      {
+        const charNDArray c = v.char_array_value ();
+        text (c.data (), c.numel ());
+      }
+    else
+      nest (v.char_array_value (), dv, 1, depth);
+  }
+
+  static bool is_vector (const dim_vector& dv)
+  {
+    octave_idx_type big = 0;
+    for (int j = 0; j < dv.ndims (); j++)
+      big = std::max (big, dv(j));
+    return dv.numel () == big;
+  }
+
+  // A scalar or vector as a tree writes it; a matrix nested arrays by
+  // rows, an N-d array nested with the first dimension outermost.  A
+  // sparse matrix is read in place, as large as it may be as a full one.
+  void ordinary_numbers (const octave_value& v, int depth)
+  {
+    if (v.iscomplex ())
+      throw redo ();
+    const octave_value x = v.is_range () ? octave_value (v.array_value ()) : v;
+    const dim_vector dv = x.dims ();
+    if (dv.numel () <= 1 || is_vector (dv))
+      {
+        node (x, depth);
+        return;
+      }
+    const int leaf = dv.ndims () - 1;
+    if (x.issparse ())
+      {
+        if (x.islogical ())
+          nest (x.sparse_bool_matrix_value (), dv, leaf, depth);
+        else
+          nest (x.sparse_matrix_value (), dv, leaf, depth);
+        return;
+      }
+    switch (x.builtin_type ())
+      {
+      case btyp_double: nest (x.array_value (), dv, leaf, depth); break;
+      case btyp_float: nest (x.float_array_value (), dv, leaf, depth); break;
+      case btyp_bool: nest (x.bool_array_value (), dv, leaf, depth); break;
+      case btyp_int8: nest (x.int8_array_value (), dv, leaf, depth); break;
+      case btyp_int16: nest (x.int16_array_value (), dv, leaf, depth); break;
+      case btyp_int32: nest (x.int32_array_value (), dv, leaf, depth); break;
+      case btyp_int64: nest (x.int64_array_value (), dv, leaf, depth); break;
+      case btyp_uint8: nest (x.uint8_array_value (), dv, leaf, depth); break;
+      case btyp_uint16: nest (x.uint16_array_value (), dv, leaf, depth); break;
+      case btyp_uint32: nest (x.uint32_array_value (), dv, leaf, depth); break;
+      case btyp_uint64: nest (x.uint64_array_value (), dv, leaf, depth); break;
+      default: nest (x.array_value (), dv, leaf, depth); break;
+      }
+  }
+
+  // The array A of dimensions DV as nested arrays: the dimensions but LEAF
+  // outermost first, the values along LEAF innermost.
+  template <typename A>
+  void nest (const A& a, const dim_vector& dv, int leaf, int depth)
+  {
+    // Room for the usual length of an element, as for a flat array; a
+    // text too large for memory fails here, before it is written.
+    output.reserve (output.size ()
+                    + dv.numel () * (member_width (depth + dv.ndims ()) + 20));
+    std::vector<int> outer;
+    std::vector<octave_idx_type> stride (dv.ndims (), 1);
+    for (int j = 0; j < dv.ndims (); j++)
+      {
+        if (j != leaf)
+          outer.push_back (j);
+        if (j > 0)
+          stride[j] = stride[j-1] * dv(j-1);
+      }
+    nested (a, dv, outer, stride, leaf, 0, 0, depth);
+  }
+
+  template <typename A>
+  void nested (const A& a, const dim_vector& dv, const std::vector<int>& outer,
+               const std::vector<octave_idx_type>& stride, int leaf,
+               std::size_t level, octave_idx_type offset, int depth)
+  {
+    if (level == outer.size ())
+      {
+        row (a, dv(leaf), stride[leaf], offset, depth);
+        return;
+      }
+    const int d = outer[level];
+    output += '[';
+    each (dv(d), [&] (octave_idx_type i)
       {
         member (i, depth);
-        char buf[32];
-        const auto x = a.xelem (i).value ();
-        char *end;
-        if constexpr (std::is_signed_v<decltype (x)>)
-          end = digits (buf, static_cast<long long> (x));
-        else
-          end = digits (buf, static_cast<unsigned long long> (x));
-        output.append (buf, end - buf);
+        nested (a, dv, outer, stride, leaf, level + 1, offset + i * stride[d],
+                depth + 1);
       });
+    close (depth, ']');
+  }
+
+  // M values of A from OFFSET, STEP apart: an array, or one value alone.
+  template <typename A>
+  void row (const A& a, octave_idx_type m, octave_idx_type step,
+            octave_idx_type offset, int depth)
+  {
+    if (m == 1)
+      {
+        number (a.xelem (offset));
+        return;
+      }
+    output += '[';
+    each (m, [&] (octave_idx_type k)
+      {
+        member (k, depth);
+        number (a.xelem (offset + k * step));
+      });
+    close (depth, ']');
+  }
+
+  void row (const charNDArray& a, octave_idx_type m, octave_idx_type step,
+            octave_idx_type offset, int)
+  {
+    std::string s (m, ' ');
+    for (octave_idx_type k = 0; k < m; k++)
+      s[k] = a.xelem (offset + k * step);
+    text (s);
   }
 
   // One numeric or logical value of one element.  Returns the imaginary
@@ -1137,13 +1526,13 @@ public:
   // pipe), and for a file in a folder that takes no new file.
   static std::string write_in_place (const std::string& name,
                                      const std::string& target,
-                                     const byte_string& text, bool regular)
+                                     const byte_string& json, bool regular)
   {
     const int fd = ::open (target.c_str (),
                            O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
       return open_fault (name, std::strerror (errno));
-    bool ok = write_all (fd, text.data (), text.size (), false);
+    bool ok = write_all (fd, json.data (), json.size (), false);
     if (ok && regular)
       ok = ::fsync (fd) == 0;
     const int fault = errno;
@@ -1152,8 +1541,8 @@ public:
     return ok ? "" : write_fault (name, std::strerror (fault));
   }
 
-  // Replaces the file NAME by TEXT; returns the fault, empty on success.
-  static std::string save (const std::string& name, const byte_string& text)
+  // Replaces the file NAME by JSON; returns the fault, empty on success.
+  static std::string save (const std::string& name, const byte_string& json)
   {
     if (name.empty ())
       return open_fault (name, std::strerror (ENOENT));
@@ -1167,7 +1556,7 @@ public:
     if (exists && S_ISDIR (st.st_mode))
       return open_fault (name, std::strerror (EISDIR));
     if (exists && ! S_ISREG (st.st_mode))
-      return write_in_place (name, target, text, false);
+      return write_in_place (name, target, json, false);
 
     const std::size_t slash = target.rfind ('/');
     const std::string folder = slash == std::string::npos ? "."
@@ -1184,7 +1573,7 @@ public:
     if (tmp.fd < 0)
       {
         if (exists && (errno == EACCES || errno == EPERM || errno == EROFS))
-          return write_in_place (name, target, text, true);
+          return write_in_place (name, target, json, true);
         return open_fault (name, std::strerror (errno));
       }
     tmp.path = path;
@@ -1195,7 +1584,7 @@ public:
         // it may not, the file is written in place rather than taken over.
         if ((st.st_uid != ::geteuid () || st.st_gid != ::getegid ())
             && ::fchown (tmp.fd, st.st_uid, st.st_gid) != 0)
-          return write_in_place (name, target, text, true);
+          return write_in_place (name, target, json, true);
         ::fchmod (tmp.fd, st.st_mode & 07777);
       }
     else
@@ -1205,7 +1594,7 @@ public:
         ::fchmod (tmp.fd, 0666 & ~mask);
       }
 
-    if (! write_all (tmp.fd, text.data (), text.size (), true)
+    if (! write_all (tmp.fd, json.data (), json.size (), true)
         || ::fsync (tmp.fd) != 0)
       return write_fault (name, std::strerror (errno));
     const int fd = tmp.fd;
@@ -1235,10 +1624,27 @@ render (json_writer& w, const octave_value& tree, bool lines)
 {
   try
     {
-      if (lines)
-        w.documents (tree);
-      else
-        w.value (tree, 0);
+      try
+        {
+          if (lines)
+            w.documents (tree);
+          else
+            w.value (tree, 0);
+        }
+      catch (const json_writer::redo&)
+        {
+          // An ordinary value the writer does not lay out itself: the tree
+          // ledgertree makes of it, written as a tree.  Its faults are
+          // ledgertree's, named as W's.
+          w.reset ();
+          const octave_value t
+            = octave::feval ("__ledgerconvert__", ovl ("tree", w.who, tree),
+                             1)(0);
+          if (lines)
+            w.documents (t);
+          else
+            w.value (t, 0);
+        }
     }
   catch (const std::bad_alloc&)
     {
@@ -1297,36 +1703,37 @@ static json_writer
 options (const octave_value_list& args, int first, const char *who,
          bool& lines)
 {
+  if (args.length () != first + 3 && args.length () != first + 4)
+    error ("%s: %s input arguments are required.", who,
+           first == 1 ? "four or five" : "five or six");
   const bool pretty = args(first).bool_value ();
   const bool preserve = args(first + 1).bool_value ();
   lines = args(first + 2).bool_value ();
   if (pretty && lines)
     error ("%s: JSON Lines are compact: PRETTY and LINES cannot both be "
            "true.", who);
-  return json_writer (pretty, preserve, who);
+  return json_writer (pretty, preserve, who,
+                      args.length () > first + 3
+                      && args(first + 3).bool_value ());
 }
 
 octave_value_list
 F__ledgertext__ (const octave_value_list& args, int)
 {
-  if (args.length () != 4)
-    error ("__ledgertext__: four input arguments are required.");
   bool lines;
   json_writer w = options (args, 1, "__ledgertext__", lines);
   render (w, args(0), lines);
 
   const std::size_t n = w.output.size ();
-  charNDArray text (dim_vector (1, n));
+  charNDArray chars (dim_vector (1, n));
   if (n > 0)
-    std::memcpy (text.fortran_vec (), w.output.data (), n);
-  return octave_value_list (octave_value (text, '\''));
+    std::memcpy (chars.fortran_vec (), w.output.data (), n);
+  return octave_value_list (octave_value (chars, '\''));
 }
 
 octave_value_list
 F__ledgersave__ (const octave_value_list& args, int)
 {
-  if (args.length () != 5)
-    error ("__ledgersave__: five input arguments are required.");
   bool lines;
   json_writer w = options (args, 2, "__ledgersave__", lines);
   render (w, args(0), lines);
@@ -1757,6 +2164,31 @@ G__ledgersave__ (const octave::dynamic_library& shl, bool relative)
 %! ## with no result asked for, a fault passes silently
 %! __ledgeremit__ (1, fullfile (tempname (), "x.json"), false, false);
 %! assert (! exist ("ans", "var"));
+## The text and file entries take an ordinary value when their last
+## argument says so; without it the value is a tree.
+%!error <four or five input arguments are required> __ledgertext__ (1, false, false)
+%!error <four or five input arguments are required> __ledgertext__ (1, false, false, false, true, 1)
+%!error <five or six input arguments are required> __ledgersave__ (1, "x.json", false, false)
+%!error <five or six input arguments are required> __ledgersave__ (1, "x.json", false, false, false, true, 1)
+%!test
+%! m = [1 2; 3 4];
+%! assert (__ledgertext__ (m, false, false, false), "[1.0,3.0,2.0,4.0]");
+%! assert (__ledgertext__ (m, false, false, false, false), "[1.0,3.0,2.0,4.0]");
+%! assert (__ledgertext__ (m, false, false, false, true), "[[1.0,2.0],[3.0,4.0]]");
+%! assert (__ledgertext__ ({m}, false, false, true, true), "[[1.0,2.0],[3.0,4.0]]\n");
+%! f = [tempname() ".json"];
+%! unwind_protect
+%!   assert (__ledgersave__ (m, f, true, false, false, true), "");
+%!   assert (fileread (f), __ledgertext__ (m, true, false, false, true));
+%!   ## a value the writer hands to the conversion part way through
+%!   v = {1:3, containers.Map({"a"}, {m})};
+%!   assert (__ledgersave__ (v, f, false, false, false, true), "");
+%!   assert (fileread (f), '[[1.0,2.0,3.0],{"a":[[1.0,2.0],[3.0,4.0]]}]');
+%! unwind_protect_cleanup
+%!   [~] = unlink (f);
+%! end_unwind_protect
+%!error <__ledgertext__: JSON cannot hold the function_handle value at /1/x> __ledgertext__ ({1, struct("x", @sin)}, false, false, false, true)
+
 %!testif ; exist ("/dev/full", "file")
 %! assert (__ledgeremit__ (1, "/dev/full", false, false),
 %!         "unable to write the file '/dev/full'.");

@@ -9,7 +9,8 @@
 ##
 ## The module names itself in its messages: they are given the name of the
 ## function the user called, with their identifiers kept.  A module that is
-## missing is named as such.  Any other error passes unchanged.
+## missing (the writer, or the conversion the writer calls) is named as
+## such.  Any other error passes unchanged.
 ## @end deftypefn
 
 function emit_failure (caller, err)
@@ -20,12 +21,20 @@ function emit_failure (caller, err)
   elseif (strcmp (err.identifier, "Octave:undefined-function")
           && ! isempty (regexp (msg, "'__ledger(emit|text|save)__' undefined",
                                 "once")))
-    msg = sprintf (["%s: the writer module __ledgeremit__.oct is missing or " ...
-                    "out of date: build it with make, or install ledgerkit " ...
-                    "again"], caller);
+    msg = missing_module (caller, "writer", "__ledgeremit__");
+  elseif (! isempty (regexp (msg, "'__ledgerconvert__' (undefined|not found)",
+                              "once")))
+    ## The writer hands it what it does not lay out itself.
+    msg = missing_module (caller, "conversion", "__ledgerconvert__");
   else
     rethrow (err);
   endif
   error (struct ("message", msg, "identifier", err.identifier,
                  "stack", err.stack));
+endfunction
+
+function msg = missing_module (caller, what, name)
+  msg = sprintf (["%s: the %s module %s.oct is missing or out of date: " ...
+                  "build it with make, or install ledgerkit again"],
+                 caller, what, name);
 endfunction
