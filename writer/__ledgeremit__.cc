@@ -9,7 +9,6 @@
 
 #include <octave/oct.h>
 #include <octave/oct-map.h>
-#include <octave/ov-dld-fcn.h>
 #include <octave/ov-cell.h>
 #include <octave/ov-ch-mat.h>
 #include <octave/ov-str-mat.h>
@@ -34,68 +33,6 @@
 #include <string>
 #include <type_traits>
 #include <vector>
-
-static const char *const emit_help =
-  "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgeremit__ "
-  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve})\n"
-  "\n"
-  "\n"
-  "Write a tree of JSON values to a file.\n"
-  "\n"
-  "@var{tree} has the form @qcode{__ledgerscan__} returns: an object is a "
-  "scalar structure with the fields @qcode{keys} and @qcode{values}, the keys "
-  "text, numbers or logical values; an array a cell array; text a character "
-  "row; a number or logical value a scalar, a vector of them an array; and "
-  "@qcode{null} a 0-by-0 structure array with no fields.  @var{pretty} "
-  "indents by four spaces, @var{preserve} writes @code{NaN} and @code{Inf} "
-  "rather than @qcode{null}.  @var{errmsg} is empty, or names the file that "
-  "could not be written.\n"
-  "\n"
-  "This is a helper IO function for the @qcode{saveledger} method.  "
-  "Do NOT call it directly.\n"
-  "\n"
-  "@end deftypefn";
-
-static const char *const text_help =
-  "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {@var{text} =} __ledgertext__ "
-  "(@var{tree}, @var{pretty}, @var{preserve}, @var{lines})\n"
-  "  @deftypefnx {ledgerkit} {@var{text} =} __ledgertext__ "
-  "(@var{value}, @var{pretty}, @var{preserve}, @var{lines}, @var{plain})\n"
-  "\n"
-  "Return the JSON text of a tree of JSON values as a character row.\n"
-  "\n"
-  "The text is what @qcode{__ledgeremit__} writes to a file.  With "
-  "@var{lines}, @var{tree} is a cell array and each element is written "
-  "compact on a line of its own, each line ending in a line feed.  With "
-  "@var{plain} true, @var{value} is an ordinary value, written as "
-  "@qcode{ledgertree} lays it out.\n"
-  "\n"
-  "This is a helper function for @qcode{ledgerencode}.  "
-  "Do NOT call it directly.\n"
-  "\n"
-  "@end deftypefn";
-
-static const char *const save_help =
-  "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgersave__ "
-  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve}, @var{lines})\n"
-  "  @deftypefnx {ledgerkit} {@var{errmsg} =} __ledgersave__ "
-  "(@var{value}, @var{file}, @var{pretty}, @var{preserve}, @var{lines}, "
-  "@var{plain})\n"
-  "\n"
-  "Replace a file by the JSON text of a tree of JSON values.\n"
-  "\n"
-  "The text, as @qcode{__ledgertext__} makes it, goes to a new file in the "
-  "folder of @var{file} (after symbolic links), which is flushed to disk "
-  "and renamed over @var{file}.  @var{errmsg} is empty, or says why the "
-  "file could not be written.\n"
-  "\n"
-  "This is a helper IO function for @qcode{saveledger}.  "
-  "Do NOT call it directly.\n"
-  "\n"
-  "@end deftypefn";
 
 // The writer's smallest steps, inlined wherever they are used, whatever
 // the size of the code around them.
@@ -1665,8 +1602,27 @@ file_name (const octave_value& file, const char *who)
   return file.string_value ();
 }
 
-octave_value_list
-F__ledgeremit__ (const octave_value_list& args, int nargout)
+DEFUN_DLD (__ledgeremit__, args, nargout,
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgeremit__ "
+  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve})\n"
+  "\n"
+  "\n"
+  "Write a tree of JSON values to a file.\n"
+  "\n"
+  "@var{tree} has the form @qcode{__ledgerscan__} returns: an object is a "
+  "scalar structure with the fields @qcode{keys} and @qcode{values}, the keys "
+  "text, numbers or logical values; an array a cell array; text a character "
+  "row; a number or logical value a scalar, a vector of them an array; and "
+  "@qcode{null} a 0-by-0 structure array with no fields.  @var{pretty} "
+  "indents by four spaces, @var{preserve} writes @code{NaN} and @code{Inf} "
+  "rather than @qcode{null}.  @var{errmsg} is empty, or names the file that "
+  "could not be written.\n"
+  "\n"
+  "This is a helper IO function for the @qcode{saveledger} method.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
 {
   if (args.length () != 4)
     error ("__ledgeremit__: four input arguments are required.");
@@ -1717,8 +1673,25 @@ options (const octave_value_list& args, int first, const char *who,
                       && args(first + 3).bool_value ());
 }
 
-octave_value_list
-F__ledgertext__ (const octave_value_list& args, int)
+DEFUN_DLD (__ledgertext__, args, ,
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{text} =} __ledgertext__ "
+  "(@var{tree}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "  @deftypefnx {ledgerkit} {@var{text} =} __ledgertext__ "
+  "(@var{value}, @var{pretty}, @var{preserve}, @var{lines}, @var{plain})\n"
+  "\n"
+  "Return the JSON text of a tree of JSON values as a character row.\n"
+  "\n"
+  "The text is what @qcode{__ledgeremit__} writes to a file.  With "
+  "@var{lines}, @var{tree} is a cell array and each element is written "
+  "compact on a line of its own, each line ending in a line feed.  With "
+  "@var{plain} true, @var{value} is an ordinary value, written as "
+  "@qcode{ledgertree} lays it out.\n"
+  "\n"
+  "This is a helper function for @qcode{ledgerencode}.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
 {
   bool lines;
   json_writer w = options (args, 1, "__ledgertext__", lines);
@@ -1731,8 +1704,25 @@ F__ledgertext__ (const octave_value_list& args, int)
   return octave_value_list (octave_value (chars, '\''));
 }
 
-octave_value_list
-F__ledgersave__ (const octave_value_list& args, int)
+DEFUN_DLD (__ledgersave__, args, ,
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgersave__ "
+  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "  @deftypefnx {ledgerkit} {@var{errmsg} =} __ledgersave__ "
+  "(@var{value}, @var{file}, @var{pretty}, @var{preserve}, @var{lines}, "
+  "@var{plain})\n"
+  "\n"
+  "Replace a file by the JSON text of a tree of JSON values.\n"
+  "\n"
+  "The text, as @qcode{__ledgertext__} makes it, goes to a new file in the "
+  "folder of @var{file} (after symbolic links), which is flushed to disk "
+  "and renamed over @var{file}.  @var{errmsg} is empty, or says why the "
+  "file could not be written.\n"
+  "\n"
+  "This is a helper IO function for @qcode{saveledger}.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
 {
   bool lines;
   json_writer w = options (args, 2, "__ledgersave__", lines);
@@ -1740,42 +1730,6 @@ F__ledgersave__ (const octave_value_list& args, int)
   const std::string name = file_name (args(1), "__ledgersave__");
   return octave_value_list (octave_value (json_writer::save (name, w.output),
                                           '\''));
-}
-
-// The installer of one of the module's functions.
-static octave_function *
-install (octave_builtin::fcn entry, const octave::dynamic_library& shl,
-         bool relative, const char *name, const char *help)
-{
-  // The API version is the one of the headers this module is built with;
-  // the interpreter refuses any other.
-  octave::check_version (OCTAVE_API_VERSION, name);
-  octave_dld_function *fcn
-    = octave_dld_function::create (entry, shl, name, help);
-  if (relative)
-    fcn->mark_relative ();
-  return fcn;
-}
-
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgeremit__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (F__ledgeremit__, shl, relative, "__ledgeremit__",
-                  emit_help);
-}
-
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgertext__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (F__ledgertext__, shl, relative, "__ledgertext__",
-                  text_help);
-}
-
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgersave__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (F__ledgersave__, shl, relative, "__ledgersave__",
-                  save_help);
 }
 
 /*
