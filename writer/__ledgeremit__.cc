@@ -171,6 +171,11 @@ public:
     }
   };
 
+  // The spaces of one level of pretty indentation.
+  static constexpr std::size_t indent_width = 4;
+  // 2^53: every whole number below it is a double exactly.
+  static constexpr double two53 = 9007199254740992.0;
+
   byte_string output;
   bool pretty;
   bool preserve;
@@ -589,10 +594,16 @@ public:
     return &stack.back ();
   }
 
+  // The spaces that start a pretty line at DEPTH.
+  hot static std::size_t indent (int depth)
+  {
+    return indent_width * static_cast<std::size_t> (depth);
+  }
+
   // The bytes that separate and indent one member of a container at DEPTH.
   std::size_t member_width (int depth) const
   {
-    return 1 + (pretty ? 1 + 4 * (static_cast<std::size_t> (depth) + 1) : 0);
+    return 1 + (pretty ? 1 + indent (depth + 1) : 0);
   }
 
   // The separator and line start before member I of a container at DEPTH.
@@ -603,7 +614,7 @@ public:
     if (pretty)
       {
         output += '\n';
-        output.append (4 * (static_cast<std::size_t> (depth) + 1), ' ');
+        output.append (indent (depth + 1), ' ');
       }
   }
 
@@ -612,7 +623,7 @@ public:
     if (pretty)
       {
         output += '\n';
-        output.append (4 * static_cast<std::size_t> (depth), ' ');
+        output.append (indent (depth), ' ');
       }
     output += bracket;
   }
@@ -1143,7 +1154,7 @@ public:
 
     char d[24];
     int n, E;
-    if (m < 9007199254740992.0 && m == std::trunc (m))
+    if (m < two53 && m == std::trunc (m))
       {
         // A whole number below 2^53 is its own shortest text: any decimal
         // with fewer digits is a whole number at least 1 away, beyond the
