@@ -38,143 +38,337 @@
 // the size of the code around them.
 #define hot __attribute__ ((always_inline)) inline
 
+// The output buffer: the JSON text built so far.  The writer makes many
+// appends of a few bytes each, so they are inline; the storage grows with
+// realloc, which moves the pages of a large text instead of copying them.
+struct byte_string
+{
+  char *bytes = nullptr;
+  std::size_t length = 0;
+  std::size_t room = 0;
+
+  // A text of this size or more lives in pages of its own, aligned for
+  // huge pages: this machine's kind faults fresh pages in one by one at a
+  // cost that dwarfs writing them.
+  static const std::size_t huge = std::size_t (1) << 21;
+  bool mapped = false;
+
+  byte_string () = default;
+  byte_string (const byte_string&) = delete;
+  byte_string& operator = (const byte_string&) = delete;
+  ~byte_string () { release (); }
+
+  const char * data () const { return bytes; }
+  std::size_t size () const { return length; }
+
+  void reserve (std::size_t n)
+  {
+    if (n <= room)
+      return;
+    char *grown = n < 2 * huge ? nullptr : map ((n + huge - 1) & ~(huge - 1));
+    if (grown)
+      {
+        if (length)
+          std::memcpy (grown, bytes, length);
+        release ();
+        bytes = grown;
+        room = (n + huge - 1) & ~(huge - 1);
+        mapped = true;
+        return;
+      }
+    if (mapped)
+      grown = static_cast<char *> (std::malloc (n));
+    else
+      grown = static_cast<char *> (std::realloc (bytes, n));
+    if (! grown)
+      throw std::bad_alloc ();
+    if (mapped)
+      {
+        std::memcpy (grown, bytes, length);
+        release ();
+      }
+    bytes = grown;
+    room = n;
+  }
+
+  // SIZE bytes at a multiple of the huge page size, or null.  Huge pages
+  // are only asked for; where there are none, small ones serve.
+  static char * map (std::size_t size)
+  {
+#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
+    void *p = mmap (nullptr, size + huge, PROT_READ | PROT_WRITE,
+                    MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+      return nullptr;
+    const std::uintptr_t first = reinterpret_cast<std::uintptr_t> (p);
+    const std::uintptr_t start = (first + huge - 1) & ~(huge - 1);
+    if (start > first)
+      munmap (p, start - first);
+    if (first + huge > start)
+      munmap (reinterpret_cast<void *> (start + size),
+              first + huge - start);
+    madvise (reinterpret_cast<void *> (start), size, MADV_HUGEPAGE);
+    return reinterpret_cast<char *> (start);
+#else
+    (void) size;
+    return nullptr;
+#endif
+  }
+
+  void clear ()
+  {
+    release ();
+    bytes = nullptr;
+    length = room = 0;
+    mapped = false;
+  }
+
+  void release ()
+  {
+#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
+    if (mapped)
+      {
+        munmap (bytes, room);
+        return;
+      }
+#endif
+    std::free (bytes);
+  }
+
+  // Room for N more bytes; returns where they go.
+  hot char * extend (std::size_t n)
+  {
+    if (room - length < n)
+      reserve (std::max (2 * room, length + n + 64));
+    char *p = bytes + length;
+    length += n;
+    return p;
+  }
+
+  hot void append (const char *s, std::size_t n)
+  {
+    if (n)
+      std::memcpy (extend (n), s, n);
+  }
+  hot void append (std::size_t n, char c)
+  {
+    if (n)
+      std::memset (extend (n), c, n);
+  }
+  hot byte_string& operator += (char c) { *extend (1) = c; return *this; }
+  hot byte_string& operator += (const char *s)
+  {
+    append (s, std::strlen (s));
+    return *this;
+  }
+  hot byte_string& operator += (const std::string& s)
+  {
+    append (s.data (), s.size ());
+    return *this;
+  }
+};
+
+// The text of a number: an integer in plain digits, a double in its
+// correctly rounded digits at the fewest count that reads back as the same
+// double.  Written into a small buffer of the caller's.
+struct number_text
+{
+  // 2^53: every whole number below it is a double exactly.
+  static constexpr double two53 = 9007199254740992.0;
+
+  // Plain decimal digits, "-" in front of a negative number.
+  template <typename T>
+  static char * digits (char *buf, T x)
+  {
+    return std::to_chars (buf, buf + 32, x).ptr;
+  }
+
+  static std::string shortest (double x, bool point)
+  {
+    char buf[40];
+    return std::string (buf, shortest_chars (buf, x, point));
+  }
+
+  // The text of X into BUF (40 bytes); returns its length.  The digits are
+  // those of the correctly rounded scientific form at the smallest precision
+  // that reads back as X.  No precision below the shortest round-trip digit
+  // count reads back, so the search starts there.  The shortest digits are
+  // the nearest of their length to X, so they are the correctly rounded
+  // ones whenever the doubles around X are evenly spaced; only at a power
+  // of two, where the gap below is half the gap above, can the correctly
+  // rounded digits of that length fall outside and need more digits.
+  static std::size_t shortest_chars (char *buf, double x, bool point)
+  {
+    if (std::isnan (x))
+      return put (buf, "NaN");
+    if (std::isinf (x))
+      return put (buf, x > 0 ? "Inf" : "-Inf");
+    char *p = buf;
+    if (std::signbit (x))
+      *p++ = '-';
+    const double m = std::fabs (x);
+    if (m == 0)
+      return p - buf + put (p, point ? "0.0" : "0");
+
+    char d[24];
+    int n, E;
+    if (m < two53 && m == std::trunc (m))
+      {
+        // A whole number below 2^53 is its own shortest text: any decimal
+        // with fewer digits is a whole number at least 1 away, beyond the
+        // half gap to its neighbours.
+        n = std::to_chars (d, d + sizeof d,
+                           static_cast<std::uint64_t> (m)).ptr - d;
+        E = n - 1;
+      }
+    else
+      {
+        char sci[32];
+        char *sci_end
+          = std::to_chars (sci, sci + sizeof sci, m,
+                           std::chars_format::scientific).ptr;
+        if (lopsided (m))
+          sci_end = round_back (sci, sci_end, m);
+        n = split (sci, sci_end, d, E);
+      }
+    while (n > 1 && d[n-1] == '0')
+      n--;
+    return p - buf + layout (p, d, n, E, point);
+  }
+
+  // True when the gap to the next double below M is narrower than the gap
+  // above: M is a power of two above the smallest normal.
+  static bool lopsided (double m)
+  {
+    std::uint64_t bits;
+    std::memcpy (&bits, &m, sizeof bits);
+    return (bits & 0xfffffffffffffULL) == 0 && (bits >> 52) > 1;
+  }
+
+  // The correctly rounded text of M at the fewest digits, from the count of
+  // the shortest text S up, that reads back as M; written over S.
+  static char * round_back (char *s, char *end, double m)
+  {
+    const char *e = static_cast<const char *> (std::memchr (s, 'e',
+                                                            end - s));
+    const int least = e - s > 1 ? e - s - 1 : 1;
+    char t[32];
+    char *t_end = t;
+    for (int k = least; k <= 17; k++)
+      {
+        t_end = std::to_chars (t, t + sizeof t, m,
+                               std::chars_format::scientific, k - 1).ptr;
+        // The shortest digits read back: when they are also the correctly
+        // rounded ones, nothing needs reading.
+        if (k == least && t_end - t == end - s
+            && std::memcmp (t, s, end - s) == 0)
+          return end;
+        if (reads_back (t, t_end, m))
+          break;
+      }
+    std::memcpy (s, t, t_end - t);
+    return s + (t_end - t);
+  }
+
+  static std::size_t put (char *buf, const char *s)
+  {
+    const std::size_t n = std::strlen (s);
+    std::memcpy (buf, s, n);
+    return n;
+  }
+
+  static bool reads_back (const char *s, const char *end, double m)
+  {
+    double back = 0;
+    if (std::from_chars (s, end, back).ec == std::errc ())
+      return back == m;
+    // Out of the range of doubles: the platform reading decides.
+    const std::string copy (s, end);
+    return std::strtod (copy.c_str (), nullptr) == m;
+  }
+
+  // The digits D and decimal exponent E of the scientific text S, which
+  // reads "d.ddde+XX" or "de-XX"; returns the number of digits.
+  static int split (const char *s, const char *end, char *d, int& E)
+  {
+    int n = 0;
+    const char *q = s;
+    for (; *q != 'e'; q++)
+      if (*q != '.')
+        d[n++] = *q;
+    const bool negative = (q[1] == '-');
+    E = 0;
+    for (q += 2; q < end; q++)
+      E = 10 * E + (*q - '0');
+    if (negative)
+      E = -E;
+    return n;
+  }
+
+  // Lays out the N digits D of a value of decimal exponent E: positional
+  // for exponents from -6 to 20, exponent form outside.
+  static std::size_t layout (char *out, const char *d, int n, int E,
+                             bool point)
+  {
+    char *p = out;
+    if (E >= 0 && E <= 20)
+      {
+        if (n <= E + 1)
+          {
+            p = copy (p, d, n);
+            p = fill (p, '0', E + 1 - n);
+            if (point)
+              p = copy (p, ".0", 2);
+          }
+        else
+          {
+            p = copy (p, d, E + 1);
+            *p++ = '.';
+            p = copy (p, d + E + 1, n - E - 1);
+          }
+      }
+    else if (E >= -6 && E <= -1)
+      {
+        p = copy (p, "0.", 2);
+        p = fill (p, '0', -E - 1);
+        p = copy (p, d, n);
+      }
+    else
+      {
+        *p++ = d[0];
+        if (n > 1)
+          {
+            *p++ = '.';
+            p = copy (p, d + 1, n - 1);
+          }
+        *p++ = 'e';
+        p = std::to_chars (p, p + 8, E).ptr;
+      }
+    return p - out;
+  }
+
+  // Short copies, done in place rather than by a library call.
+  static char * copy (char *p, const char *s, int n)
+  {
+    for (int i = 0; i < n; i++)
+      p[i] = s[i];
+    return p + n;
+  }
+
+  static char * fill (char *p, char c, int n)
+  {
+    for (int i = 0; i < n; i++)
+      p[i] = c;
+    return p + n;
+  }
+};
+
+// The writer: walks a tree and appends its JSON text to its output.
 class json_writer
 {
 public:
-  // The JSON text built so far.  The writer makes many appends of a few
-  // bytes each, so they are inline; the storage grows with realloc, which
-  // moves the pages of a large text instead of copying them.
-  struct byte_string
-  {
-    char *bytes = nullptr;
-    std::size_t length = 0;
-    std::size_t room = 0;
-
-    // A text of this size or more lives in pages of its own, aligned for
-    // huge pages: this machine's kind faults fresh pages in one by one at a
-    // cost that dwarfs writing them.
-    static const std::size_t huge = std::size_t (1) << 21;
-    bool mapped = false;
-
-    byte_string () = default;
-    byte_string (const byte_string&) = delete;
-    byte_string& operator = (const byte_string&) = delete;
-    ~byte_string () { release (); }
-
-    const char * data () const { return bytes; }
-    std::size_t size () const { return length; }
-
-    void reserve (std::size_t n)
-    {
-      if (n <= room)
-        return;
-      char *grown = n < 2 * huge ? nullptr : map ((n + huge - 1) & ~(huge - 1));
-      if (grown)
-        {
-          if (length)
-            std::memcpy (grown, bytes, length);
-          release ();
-          bytes = grown;
-          room = (n + huge - 1) & ~(huge - 1);
-          mapped = true;
-          return;
-        }
-      if (mapped)
-        grown = static_cast<char *> (std::malloc (n));
-      else
-        grown = static_cast<char *> (std::realloc (bytes, n));
-      if (! grown)
-        throw std::bad_alloc ();
-      if (mapped)
-        {
-          std::memcpy (grown, bytes, length);
-          release ();
-        }
-      bytes = grown;
-      room = n;
-    }
-
-    // SIZE bytes at a multiple of the huge page size, or null.  Huge pages
-    // are only asked for; where there are none, small ones serve.
-    static char * map (std::size_t size)
-    {
-#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
-      void *p = mmap (nullptr, size + huge, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-      if (p == MAP_FAILED)
-        return nullptr;
-      const std::uintptr_t first = reinterpret_cast<std::uintptr_t> (p);
-      const std::uintptr_t start = (first + huge - 1) & ~(huge - 1);
-      if (start > first)
-        munmap (p, start - first);
-      if (first + huge > start)
-        munmap (reinterpret_cast<void *> (start + size),
-                first + huge - start);
-      madvise (reinterpret_cast<void *> (start), size, MADV_HUGEPAGE);
-      return reinterpret_cast<char *> (start);
-#else
-      (void) size;
-      return nullptr;
-#endif
-    }
-
-    void clear ()
-    {
-      release ();
-      bytes = nullptr;
-      length = room = 0;
-      mapped = false;
-    }
-
-    void release ()
-    {
-#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
-      if (mapped)
-        {
-          munmap (bytes, room);
-          return;
-        }
-#endif
-      std::free (bytes);
-    }
-
-    // Room for N more bytes; returns where they go.
-    hot char * extend (std::size_t n)
-    {
-      if (room - length < n)
-        reserve (std::max (2 * room, length + n + 64));
-      char *p = bytes + length;
-      length += n;
-      return p;
-    }
-
-    hot void append (const char *s, std::size_t n)
-    {
-      if (n)
-        std::memcpy (extend (n), s, n);
-    }
-    hot void append (std::size_t n, char c)
-    {
-      if (n)
-        std::memset (extend (n), c, n);
-    }
-    hot byte_string& operator += (char c) { *extend (1) = c; return *this; }
-    hot byte_string& operator += (const char *s)
-    {
-      append (s, std::strlen (s));
-      return *this;
-    }
-    hot byte_string& operator += (const std::string& s)
-    {
-      append (s.data (), s.size ());
-      return *this;
-    }
-  };
-
   // The spaces of one level of pretty indentation.
   static constexpr std::size_t indent_width = 4;
-  // 2^53: every whole number below it is a double exactly.
-  static constexpr double two53 = 9007199254740992.0;
 
   byte_string output;
   bool pretty;
@@ -289,7 +483,7 @@ public:
   static std::string not_real (double imag)
   {
     return "a complex number with the imaginary part "
-           + shortest (imag, false) + " cannot be written";
+           + number_text::shortest (imag, false) + " cannot be written";
   }
   static std::string not_a_cell (const char *field, const octave_value& v)
   {
@@ -714,9 +908,9 @@ public:
     const T y = x.value ();
     char *end;
     if constexpr (std::is_signed_v<T>)
-      end = digits (buf, static_cast<long long> (y));
+      end = number_text::digits (buf, static_cast<long long> (y));
     else
-      end = digits (buf, static_cast<unsigned long long> (y));
+      end = number_text::digits (buf, static_cast<unsigned long long> (y));
     output.append (buf, end - buf);
   }
 
@@ -1027,7 +1221,7 @@ public:
       {
         // Written in place; the text takes at most 40 bytes.
         char *p = output.extend (40);
-        output.length -= 40 - shortest_chars (p, x, true);
+        output.length -= 40 - number_text::shortest_chars (p, x, true);
       }
   }
 
@@ -1064,7 +1258,7 @@ public:
     if (v.isinteger ())
       return integer (v);
     double imag;
-    return shortest (real_value (v, imag), false);
+    return number_text::shortest (real_value (v, imag), false);
   }
 
   // The logical value of a logical; the host has none for a sparse one.
@@ -1101,7 +1295,7 @@ public:
           = v.is_scalar_type () ? v.uint64_scalar_value ().value ()
           : v.numel () > 0 ? v.uint64_array_value ().xelem (0).value ()
           : v.uint64_value ();
-        end = digits (buf, x);
+        end = number_text::digits (buf, x);
       }
     else if (v.is_int64_type ())
       {
@@ -1109,199 +1303,13 @@ public:
           = v.is_scalar_type () ? v.int64_scalar_value ().value ()
           : v.numel () > 0 ? v.int64_array_value ().xelem (0).value ()
           : v.int64_value ();
-        end = digits (buf, x);
+        end = number_text::digits (buf, x);
       }
     else if (v.is_uint32_type () || v.is_uint16_type () || v.is_uint8_type ())
-      end = digits (buf, static_cast<unsigned long long> (v.uint_value ()));
+      end = number_text::digits (buf, static_cast<unsigned long long> (v.uint_value ()));
     else
-      end = digits (buf, static_cast<long long> (v.int_value ()));
+      end = number_text::digits (buf, static_cast<long long> (v.int_value ()));
     return std::string (buf, end - buf);
-  }
-
-  // Plain decimal digits, "-" in front of a negative number.
-  template <typename T>
-  static char * digits (char *buf, T x)
-  {
-    return std::to_chars (buf, buf + 32, x).ptr;
-  }
-
-  static std::string shortest (double x, bool point)
-  {
-    char buf[40];
-    return std::string (buf, shortest_chars (buf, x, point));
-  }
-
-  // The text of X into BUF (40 bytes); returns its length.  The digits are
-  // those of the correctly rounded scientific form at the smallest precision
-  // that reads back as X.  No precision below the shortest round-trip digit
-  // count reads back, so the search starts there.  The shortest digits are
-  // the nearest of their length to X, so they are the correctly rounded
-  // ones whenever the doubles around X are evenly spaced; only at a power
-  // of two, where the gap below is half the gap above, can the correctly
-  // rounded digits of that length fall outside and need more digits.
-  static std::size_t shortest_chars (char *buf, double x, bool point)
-  {
-    if (std::isnan (x))
-      return put (buf, "NaN");
-    if (std::isinf (x))
-      return put (buf, x > 0 ? "Inf" : "-Inf");
-    char *p = buf;
-    if (std::signbit (x))
-      *p++ = '-';
-    const double m = std::fabs (x);
-    if (m == 0)
-      return p - buf + put (p, point ? "0.0" : "0");
-
-    char d[24];
-    int n, E;
-    if (m < two53 && m == std::trunc (m))
-      {
-        // A whole number below 2^53 is its own shortest text: any decimal
-        // with fewer digits is a whole number at least 1 away, beyond the
-        // half gap to its neighbours.
-        n = std::to_chars (d, d + sizeof d,
-                           static_cast<std::uint64_t> (m)).ptr - d;
-        E = n - 1;
-      }
-    else
-      {
-        char sci[32];
-        char *sci_end
-          = std::to_chars (sci, sci + sizeof sci, m,
-                           std::chars_format::scientific).ptr;
-        if (lopsided (m))
-          sci_end = round_back (sci, sci_end, m);
-        n = split (sci, sci_end, d, E);
-      }
-    while (n > 1 && d[n-1] == '0')
-      n--;
-    return p - buf + layout (p, d, n, E, point);
-  }
-
-  // True when the gap to the next double below M is narrower than the gap
-  // above: M is a power of two above the smallest normal.
-  static bool lopsided (double m)
-  {
-    std::uint64_t bits;
-    std::memcpy (&bits, &m, sizeof bits);
-    return (bits & 0xfffffffffffffULL) == 0 && (bits >> 52) > 1;
-  }
-
-  // The correctly rounded text of M at the fewest digits, from the count of
-  // the shortest text S up, that reads back as M; written over S.
-  static char * round_back (char *s, char *end, double m)
-  {
-    const char *e = static_cast<const char *> (std::memchr (s, 'e',
-                                                            end - s));
-    const int least = e - s > 1 ? e - s - 1 : 1;
-    char t[32];
-    char *t_end = t;
-    for (int k = least; k <= 17; k++)
-      {
-        t_end = std::to_chars (t, t + sizeof t, m,
-                               std::chars_format::scientific, k - 1).ptr;
-        // The shortest digits read back: when they are also the correctly
-        // rounded ones, nothing needs reading.
-        if (k == least && t_end - t == end - s
-            && std::memcmp (t, s, end - s) == 0)
-          return end;
-        if (reads_back (t, t_end, m))
-          break;
-      }
-    std::memcpy (s, t, t_end - t);
-    return s + (t_end - t);
-  }
-
-  static std::size_t put (char *buf, const char *s)
-  {
-    const std::size_t n = std::strlen (s);
-    std::memcpy (buf, s, n);
-    return n;
-  }
-
-  static bool reads_back (const char *s, const char *end, double m)
-  {
-    double back = 0;
-    if (std::from_chars (s, end, back).ec == std::errc ())
-      return back == m;
-    // Out of the range of doubles: the platform reading decides.
-    const std::string copy (s, end);
-    return std::strtod (copy.c_str (), nullptr) == m;
-  }
-
-  // The digits D and decimal exponent E of the scientific text S, which
-  // reads "d.ddde+XX" or "de-XX"; returns the number of digits.
-  static int split (const char *s, const char *end, char *d, int& E)
-  {
-    int n = 0;
-    const char *q = s;
-    for (; *q != 'e'; q++)
-      if (*q != '.')
-        d[n++] = *q;
-    const bool negative = (q[1] == '-');
-    E = 0;
-    for (q += 2; q < end; q++)
-      E = 10 * E + (*q - '0');
-    if (negative)
-      E = -E;
-    return n;
-  }
-
-  // Lays out the N digits D of a value of decimal exponent E: positional
-  // for exponents from -6 to 20, exponent form outside.
-  static std::size_t layout (char *out, const char *d, int n, int E,
-                             bool point)
-  {
-    char *p = out;
-    if (E >= 0 && E <= 20)
-      {
-        if (n <= E + 1)
-          {
-            p = copy (p, d, n);
-            p = fill (p, '0', E + 1 - n);
-            if (point)
-              p = copy (p, ".0", 2);
-          }
-        else
-          {
-            p = copy (p, d, E + 1);
-            *p++ = '.';
-            p = copy (p, d + E + 1, n - E - 1);
-          }
-      }
-    else if (E >= -6 && E <= -1)
-      {
-        p = copy (p, "0.", 2);
-        p = fill (p, '0', -E - 1);
-        p = copy (p, d, n);
-      }
-    else
-      {
-        *p++ = d[0];
-        if (n > 1)
-          {
-            *p++ = '.';
-            p = copy (p, d + 1, n - 1);
-          }
-        *p++ = 'e';
-        p = std::to_chars (p, p + 8, E).ptr;
-      }
-    return p - out;
-  }
-
-  // Short copies, done in place rather than by a library call.
-  static char * copy (char *p, const char *s, int n)
-  {
-    for (int i = 0; i < n; i++)
-      p[i] = s[i];
-    return p + n;
-  }
-
-  static char * fill (char *p, char c, int n)
-  {
-    for (int i = 0; i < n; i++)
-      p[i] = c;
-    return p + n;
   }
 
   // A character array as one string literal, read in place.  Returns false,
