@@ -611,7 +611,7 @@ public:
             if (is_object)
               __builtin_prefetch (&f.keys[i + 1].get_rep ());
           }
-        member (i, f.depth);
+        separate (i, f.depth);
         if (is_object)
           {
             key (f.keys[i]);
@@ -795,13 +795,13 @@ public:
   }
 
   // The bytes that separate and indent one member of a container at DEPTH.
-  std::size_t member_width (int depth) const
+  std::size_t separator_width (int depth) const
   {
     return 1 + (pretty ? 1 + indent (depth + 1) : 0);
   }
 
   // The separator and line start before member I of a container at DEPTH.
-  hot void member (octave_idx_type i, int depth)
+  hot void separate (octave_idx_type i, int depth)
   {
     if (i > 0)
       output += ',';
@@ -853,7 +853,7 @@ public:
     output += '[';
     // Room for the usual length of an element, so that a long vector does
     // not copy the whole text each time the string grows.
-    output.reserve (output.size () + n * (member_width (depth) + 20));
+    output.reserve (output.size () + n * (separator_width (depth) + 20));
     const builtin_type_t type = v.issparse () ? btyp_unknown
                                                : v.builtin_type ();
     switch (type)
@@ -875,7 +875,7 @@ public:
           octave_value whole = v;
           each (n, [&] (octave_idx_type i)
             {
-              member (i, depth);
+              separate (i, depth);
               const octave_value_list index (octave_value (i + 1));
               const double imag = scalar (whole.index_op (index));
               if (imag != 0)
@@ -892,7 +892,7 @@ public:
   {
     each (a.numel (), [&] (octave_idx_type i)
       {
-        member (i, depth);
+        separate (i, depth);
         number (a.xelem (i));
       });
   }
@@ -938,7 +938,7 @@ public:
         open (plain_array, nullptr, c.data (), c.numel (), depth, level + 1);
       }
     else if (v.is_string ())
-      ordinary_text (v, depth);
+      ordinary_chars (v, depth);
     else if (v.type_id () == octave_bool::static_type_id ())
       output += v.bool_value () ? "true" : "false";
     else if (v.isstruct ())
@@ -954,7 +954,7 @@ public:
   __attribute__ ((noinline))
   void ordinary_member (const frame f, octave_idx_type i)
   {
-    member (i, f.depth);
+    separate (i, f.depth);
     switch (f.what)
       {
       case plain_array:
@@ -987,7 +987,7 @@ public:
   void name (octave_idx_type i)
   {
     const std::string& s = field (stack.size () - 1, i);
-    text (s.data (), s.size ());
+    string_literal (s.data (), s.size ());
     output += pretty ? ": " : ":";
   }
 
@@ -1019,7 +1019,7 @@ public:
             output += '[';
             each (n, [&] (octave_idx_type i)
               {
-                member (i, depth);
+                separate (i, depth);
                 output += "{}";
               });
             close (depth, ']');
@@ -1058,17 +1058,17 @@ public:
 
   // A row is text; any other vector its characters in order; a matrix an
   // array of its rows.
-  void ordinary_text (const octave_value& v, int depth)
+  void ordinary_chars (const octave_value& v, int depth)
   {
     const dim_vector dv = v.dims ();
     if (dv.ndims () == 2 && (dv(0) == 1 || (dv(0) == 0 && dv(1) == 0)))
       node (v, depth);
     else if (dv.numel () == 0)
-      text ("", 0);
+      string_literal ("", 0);
     else if (is_vector (dv))
       {
         const charNDArray c = v.char_array_value ();
-        text (c.data (), c.numel ());
+        string_literal (c.data (), c.numel ());
       }
     else
       nest (v.char_array_value (), dv, 1, depth);
@@ -1130,7 +1130,8 @@ public:
     // Room for the usual length of an element, as for a flat array; a
     // text too large for memory fails here, before it is written.
     output.reserve (output.size ()
-                    + dv.numel () * (member_width (depth + dv.ndims ()) + 20));
+                    + dv.numel ()
+                      * (separator_width (depth + dv.ndims ()) + 20));
     std::vector<int> outer;
     std::vector<octave_idx_type> stride (dv.ndims (), 1);
     for (int j = 0; j < dv.ndims (); j++)
@@ -1157,7 +1158,7 @@ public:
     output += '[';
     each (dv(d), [&] (octave_idx_type i)
       {
-        member (i, depth);
+        separate (i, depth);
         nested (a, dv, outer, stride, leaf, level + 1, offset + i * stride[d],
                 depth + 1);
       });
@@ -1177,7 +1178,7 @@ public:
     output += '[';
     each (m, [&] (octave_idx_type k)
       {
-        member (k, depth);
+        separate (k, depth);
         number (a.xelem (offset + k * step));
       });
     close (depth, ']');
@@ -1189,7 +1190,7 @@ public:
     std::string s (m, ' ');
     for (octave_idx_type k = 0; k < m; k++)
       s[k] = a.xelem (offset + k * step);
-    text (s);
+    string_literal (s);
   }
 
   // One numeric or logical value of one element.  Returns the imaginary
@@ -1199,7 +1200,7 @@ public:
     if (v.islogical ())
       output += truth (v) ? "true" : "false";
     else if (v.isinteger ())
-      output += integer (v);
+      output += integer_text (v);
     else
       {
         double imag;
@@ -1242,7 +1243,7 @@ public:
       real_value (v, imag);
     if (imag != 0)
       fail (not_real (imag), key_place ());
-    text (key_text (v));
+    string_literal (key_text (v));
   }
 
   // The text of a key that key accepts.
@@ -1256,7 +1257,7 @@ public:
     if (v.islogical ())
       return truth (v) ? "true" : "false";
     if (v.isinteger ())
-      return integer (v);
+      return integer_text (v);
     double imag;
     return number_text::shortest (real_value (v, imag), false);
   }
@@ -1283,7 +1284,8 @@ public:
     return v.double_value ();
   }
 
-  static std::string integer (const octave_value& v)
+  // The digits of one integer value of any class, as a string.
+  static std::string integer_text (const octave_value& v)
   {
     char buf[32];
     char *end;
@@ -1306,7 +1308,8 @@ public:
         end = number_text::digits (buf, x);
       }
     else if (v.is_uint32_type () || v.is_uint16_type () || v.is_uint8_type ())
-      end = number_text::digits (buf, static_cast<unsigned long long> (v.uint_value ()));
+      end = number_text::digits (buf, static_cast<unsigned long long>
+                                        (v.uint_value ()));
     else
       end = number_text::digits (buf, static_cast<long long> (v.int_value ()));
     return std::string (buf, end - buf);
@@ -1320,28 +1323,29 @@ public:
     const int t = v.type_id ();
     if (t == octave_char_matrix_str::static_type_id ()
         || t == octave_char_matrix_sq_str::static_type_id ())
-      return row_text (static_cast<const octave_char_matrix&> (v.get_rep ())
-                         .matrix_ref ());
-    return row_text (v.char_array_value ());
+      return row_string (static_cast<const octave_char_matrix&>
+                           (v.get_rep ()).matrix_ref ());
+    return row_string (v.char_array_value ());
   }
 
-  bool row_text (const charNDArray& chars)
+  bool row_string (const charNDArray& chars)
   {
     const dim_vector& dv = chars.dims ();
     if (dv.ndims () > 2 || dv(0) > 1)
       return false;
-    text (chars.data (), chars.numel ());
+    string_literal (chars.data (), chars.numel ());
     return true;
   }
 
-  void text (const std::string& s)
+  // S as one JSON string, quoted and escaped.
+  void string_literal (const std::string& s)
   {
-    text (s.data (), s.size ());
+    string_literal (s.data (), s.size ());
   }
 
   // Runs of bytes that need no escape are appended in one piece; a long
   // text is read a megabyte at a time, with a look for Ctrl-C in between.
-  void text (const char *s, std::size_t n)
+  void string_literal (const char *s, std::size_t n)
   {
     output += '"';
     std::size_t run = 0;
