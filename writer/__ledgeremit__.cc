@@ -1,5 +1,6 @@
 // __ledgeremit__: write a tree of interpreter values to a file as JSON, with
-// every double in the fewest digits that read back as the same double.
+// every double as its correctly rounded decimal digits at the fewest count
+// that reads back as the same double.
 //
 // Copyright (C) 2026 ledgerkit developers
 // SPDX-License-Identifier: GPL-3.0-or-later
@@ -183,10 +184,10 @@ struct number_text
     return std::to_chars (buf, buf + 32, x).ptr;
   }
 
-  static std::string shortest (double x, bool point)
+  static std::string double_string (double x, bool point)
   {
     char buf[40];
-    return std::string (buf, shortest_chars (buf, x, point));
+    return std::string (buf, double_chars (buf, x, point));
   }
 
   // The text of X into BUF (40 bytes); returns its length.  The digits are
@@ -197,7 +198,7 @@ struct number_text
   // ones whenever the doubles around X are evenly spaced; only at a power
   // of two, where the gap below is half the gap above, can the correctly
   // rounded digits of that length fall outside and need more digits.
-  static std::size_t shortest_chars (char *buf, double x, bool point)
+  static std::size_t double_chars (char *buf, double x, bool point)
   {
     if (std::isnan (x))
       return put (buf, "NaN");
@@ -483,7 +484,7 @@ public:
   static std::string not_real (double imag)
   {
     return "a complex number with the imaginary part "
-           + number_text::shortest (imag, false) + " cannot be written";
+           + number_text::double_string (imag, false) + " cannot be written";
   }
   static std::string not_a_cell (const char *field, const octave_value& v)
   {
@@ -1222,7 +1223,7 @@ public:
       {
         // Written in place; the text takes at most 40 bytes.
         char *p = output.extend (40);
-        output.length -= 40 - number_text::shortest_chars (p, x, true);
+        output.length -= 40 - number_text::double_chars (p, x, true);
       }
   }
 
@@ -1259,7 +1260,7 @@ public:
     if (v.isinteger ())
       return integer_text (v);
     double imag;
-    return number_text::shortest (real_value (v, imag), false);
+    return number_text::double_string (real_value (v, imag), false);
   }
 
   // The logical value of a logical; the host has none for a sparse one.
