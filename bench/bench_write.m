@@ -3,14 +3,16 @@
 ## Time writing to text in memory and JSON Lines, for @code{bench}.
 ##
 ## Per call on a document of about 50 bytes, @code{ledgerencode} of its
-## tree and of @code{jsondecode}'s value against @code{jsonencode}; @code{ledgerencode} of the tree of each of the three
-## documents canada, citm_catalog and twitter in @var{datadir} against
-## @code{jsonencode} of @code{jsondecode}'s value and against
-## @code{__ledgeremit__} writing the same tree to a file in @var{work};
-## 100,000 records of about 100 bytes written as JSON Lines against the same
-## written as one array and against a loop of @code{jsonencode} over the
-## records.  Each time is the best of @var{runs}, ours and the built-in
-## taking turns.  Prints the times, their ratios and the targets.
+## tree and of @code{jsondecode}'s value against @code{jsonencode};
+## @code{ledgerencode} of the tree of each of the three documents canada,
+## citm_catalog and twitter in @var{datadir} against @code{jsonencode} of
+## @code{jsondecode}'s value and against @code{__ledgeremit__} writing the
+## same tree to a file in @var{work}; 100,000 records of about 100 bytes
+## written as JSON Lines against the same written as one array and against
+## a loop of @code{jsonencode} over the records.  Each time is the best of
+## @var{runs}, ours and the built-in taking turns, timed by
+## @code{best_times} but for the per-call rounds.  Prints the times, their
+## ratios and the targets.
 ## @end deftypefn
 
 function bench_write (datadir, work, runs)
@@ -20,19 +22,25 @@ function bench_write (datadir, work, runs)
   printf ("%-44s %12s %12s %7s\n", "what", "ours", "other", "ratio");
   res = struct ();
 
-  ## Per call: the cost around the writing itself.
+  ## Per call: the cost around the writing itself; best of RUNS rounds of
+  ## N calls, taking turns.  The calls are looped here, not through
+  ## time_call: a function handle per call would add to the per-call cost
+  ## being measured.
   doc = '{"id":12345,"name":"ledger","tags":["a","b"],"ok":true}';
   tree = __ledgerscan__ (doc, false, false, false);
   value = jsondecode (doc);
-  calls = 20000;
-  [a, b] = best (runs, @() per_call (@() ledgerencode (tree), calls),
-                       @() per_call (@() jsonencode (value), calls));
+  n = 20000;
+  t = inf (1, 3);
+  for r = 1:runs
+    t0 = tic (); for i = 1:n, ledgerencode (tree); endfor; t(1) = min (t(1), toc (t0));
+    t0 = tic (); for i = 1:n, jsonencode (value); endfor; t(2) = min (t(2), toc (t0));
+    t0 = tic (); for i = 1:n, ledgerencode (value); endfor; t(3) = min (t(3), toc (t0));
+  endfor
+  t = t / n * 1e6;
   res.small = show (sprintf ("per call, %d-byte document (us)", numel (doc)),
-                    "jsonencode", a * 1e6, b * 1e6);
-  [a, b] = best (runs, @() per_call (@() ledgerencode (value), calls),
-                       @() per_call (@() jsonencode (value), calls));
+                    "jsonencode", t(1), t(2));
   res.small_value = show ("  the same, of jsondecode's value (us)",
-                          "jsonencode", a * 1e6, b * 1e6);
+                          "jsonencode", t(3), t(2));
 
   ## Whole documents.
   file = fullfile (work, "bench-write.json");
@@ -45,14 +53,14 @@ function bench_write (datadir, work, runs)
     text = fileread (path);
     tree = __ledgerscan__ (text, false, false, false);
     value = jsondecode (text);
-    [a, b, c] = best (runs, @() timed (@() ledgerencode (tree)),
-                            @() timed (@() jsonencode (value)),
-                            @() timed (@() __ledgeremit__ (tree, file, false, false)));
+    t = 1e3 * best_times (runs, @() ledgerencode (tree),
+                          @() jsonencode (value),
+                          @() __ledgeremit__ (tree, file, false, false));
     res.docs(end+1) = struct ("name", name{1},
                               "bi", show ([name{1} " (ms)"], "jsonencode",
-                                          a * 1e3, b * 1e3),
+                                          t(1), t(2)),
                               "emit", show ("", "__ledgeremit__ to a file",
-                                            a * 1e3, c * 1e3));
+                                            t(1), t(3)));
   endfor
   [~] = unlink (file);
 
@@ -65,13 +73,13 @@ function bench_write (datadir, work, runs)
   if (isstruct (value))
     value = num2cell (value);
   endif
-  [a, b] = best (runs, @() timed (@() ledgerencode (tree, "Lines", true)),
-                       @() timed (@() ledgerencode (tree)));
+  t = 1e3 * best_times (runs, @() ledgerencode (tree, "Lines", true),
+                        @() ledgerencode (tree));
   res.lines_array = show (sprintf ("JSON Lines, %d records of %d bytes (ms)", n,
                                    round (numel (text) / n)),
-                          "one array", a * 1e3, b * 1e3);
-  c = best (min (runs, 3), @() timed (@() encode_loop (value)));
-  res.lines_loop = show ("", "jsonencode loop", a * 1e3, c * 1e3);
+                          "one array", t(1), t(2));
+  t(3) = 1e3 * best_times (min (runs, 3), @() encode_loop (value));
+  res.lines_loop = show ("", "jsonencode loop", t(1), t(3));
 
   printf ("\ntargets of writing (ratios of best times, this run):\n");
   printf ("%-52s %-8s %-9s %s\n", "target", "limit", "measured", "result");
@@ -90,31 +98,6 @@ function bench_write (datadir, work, runs)
   target ("JSON Lines writing vs one array", 1.2, res.lines_array);
   target ("JSON Lines writing vs jsonencode loop", 0.2, res.lines_loop);
 
-endfunction
-
-## The best time per run of each function (each returns a time), taking
-## turns.
-function varargout = best (runs, varargin)
-  varargout = num2cell (inf (1, numel (varargin)));
-  for i = 1:runs
-    for k = 1:numel (varargin)
-      varargout{k} = min (varargout{k}, varargin{k} ());
-    endfor
-  endfor
-endfunction
-
-function t = timed (f)
-  t0 = tic ();
-  f ();
-  t = toc (t0);
-endfunction
-
-function t = per_call (f, calls)
-  t0 = tic ();
-  for i = 1:calls
-    f ();
-  endfor
-  t = toc (t0) / calls;
 endfunction
 
 ## One row of times; returns the ratio.

@@ -598,7 +598,9 @@ namespace
               const std::size_t at = i + 1 + spaces;
               const bool closing = at < text.size ()
                                    && (text[at] == ']' || text[at] == '}');
-              if (static_cast<long> (spaces) != 4L * (depth - closing))
+              if (static_cast<long> (spaces)
+                  != static_cast<long> (json_writer::indent_width)
+                     * (depth - closing))
                 fault ("a pretty line with the wrong indentation", text);
             }
             break;

@@ -25,9 +25,9 @@
 ## @code{containers.Map} an object (see @code{ledgertree}); a tree inside
 ## it is written as it stands.  No tree is made on the way.
 ##
-## Every double is written in the fewest
-## digits that read back as the same double, with a decimal point or an
-## exponent (@code{1.0}, @code{0.1}, @code{1e21}); integer classes are
+## Every double is written as its correctly rounded decimal digits at the
+## fewest count that reads back as the same double, with a decimal point or
+## an exponent (@code{1.0}, @code{0.1}, @code{1e21}); integer classes are
 ## written exactly.
 ##
 ## The file holds exactly the JSON text: no byte-order mark and no line

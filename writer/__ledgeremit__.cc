@@ -1,5 +1,6 @@
 // __ledgeremit__: write a tree of interpreter values to a file as JSON, with
-// every double in the fewest digits that read back as the same double.
+// every double as its correctly rounded decimal digits at the fewest count
+// that reads back as the same double.
 //
 // Copyright (C) 2026 ledgerkit developers
 // SPDX-License-Identifier: GPL-3.0-or-later
@@ -9,7 +10,6 @@
 
 #include <octave/oct.h>
 #include <octave/oct-map.h>
-#include <octave/ov-dld-fcn.h>
 #include <octave/ov-cell.h>
 #include <octave/ov-ch-mat.h>
 #include <octave/ov-str-mat.h>
@@ -35,204 +35,341 @@
 #include <type_traits>
 #include <vector>
 
-static const char *const emit_help =
-  "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgeremit__ "
-  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve})\n"
-  "\n"
-  "\n"
-  "Write a tree of JSON values to a file.\n"
-  "\n"
-  "@var{tree} has the form @qcode{__ledgerscan__} returns: an object is a "
-  "scalar structure with the fields @qcode{keys} and @qcode{values}, the keys "
-  "text, numbers or logical values; an array a cell array; text a character "
-  "row; a number or logical value a scalar, a vector of them an array; and "
-  "@qcode{null} a 0-by-0 structure array with no fields.  @var{pretty} "
-  "indents by four spaces, @var{preserve} writes @code{NaN} and @code{Inf} "
-  "rather than @qcode{null}.  @var{errmsg} is empty, or names the file that "
-  "could not be written.\n"
-  "\n"
-  "This is a helper IO function for the @qcode{saveledger} method.  "
-  "Do NOT call it directly.\n"
-  "\n"
-  "@end deftypefn";
-
-static const char *const text_help =
-  "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {@var{text} =} __ledgertext__ "
-  "(@var{tree}, @var{pretty}, @var{preserve}, @var{lines})\n"
-  "  @deftypefnx {ledgerkit} {@var{text} =} __ledgertext__ "
-  "(@var{value}, @var{pretty}, @var{preserve}, @var{lines}, @var{plain})\n"
-  "\n"
-  "Return the JSON text of a tree of JSON values as a character row.\n"
-  "\n"
-  "The text is what @qcode{__ledgeremit__} writes to a file.  With "
-  "@var{lines}, @var{tree} is a cell array and each element is written "
-  "compact on a line of its own, each line ending in a line feed.  With "
-  "@var{plain} true, @var{value} is an ordinary value, written as "
-  "@qcode{ledgertree} lays it out.\n"
-  "\n"
-  "This is a helper function for @qcode{ledgerencode}.  "
-  "Do NOT call it directly.\n"
-  "\n"
-  "@end deftypefn";
-
-static const char *const save_help =
-  "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgersave__ "
-  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve}, @var{lines})\n"
-  "  @deftypefnx {ledgerkit} {@var{errmsg} =} __ledgersave__ "
-  "(@var{value}, @var{file}, @var{pretty}, @var{preserve}, @var{lines}, "
-  "@var{plain})\n"
-  "\n"
-  "Replace a file by the JSON text of a tree of JSON values.\n"
-  "\n"
-  "The text, as @qcode{__ledgertext__} makes it, goes to a new file in the "
-  "folder of @var{file} (after symbolic links), which is flushed to disk "
-  "and renamed over @var{file}.  @var{errmsg} is empty, or says why the "
-  "file could not be written.\n"
-  "\n"
-  "This is a helper IO function for @qcode{saveledger}.  "
-  "Do NOT call it directly.\n"
-  "\n"
-  "@end deftypefn";
-
 // The writer's smallest steps, inlined wherever they are used, whatever
 // the size of the code around them.
 #define hot __attribute__ ((always_inline)) inline
 
+// The output buffer: the JSON text built so far.  The writer makes many
+// appends of a few bytes each, so they are inline; the storage grows with
+// realloc, which moves the pages of a large text instead of copying them.
+struct byte_string
+{
+  char *bytes = nullptr;
+  std::size_t length = 0;
+  std::size_t room = 0;
+
+  // A text of this size or more lives in pages of its own, aligned for
+  // huge pages: this machine's kind faults fresh pages in one by one at a
+  // cost that dwarfs writing them.
+  static const std::size_t huge = std::size_t (1) << 21;
+  bool mapped = false;
+
+  byte_string () = default;
+  byte_string (const byte_string&) = delete;
+  byte_string& operator = (const byte_string&) = delete;
+  ~byte_string () { release (); }
+
+  const char * data () const { return bytes; }
+  std::size_t size () const { return length; }
+
+  void reserve (std::size_t n)
+  {
+    if (n <= room)
+      return;
+    char *grown = n < 2 * huge ? nullptr : map ((n + huge - 1) & ~(huge - 1));
+    if (grown)
+      {
+        if (length)
+          std::memcpy (grown, bytes, length);
+        release ();
+        bytes = grown;
+        room = (n + huge - 1) & ~(huge - 1);
+        mapped = true;
+        return;
+      }
+    if (mapped)
+      grown = static_cast<char *> (std::malloc (n));
+    else
+      grown = static_cast<char *> (std::realloc (bytes, n));
+    if (! grown)
+      throw std::bad_alloc ();
+    if (mapped)
+      {
+        std::memcpy (grown, bytes, length);
+        release ();
+      }
+    bytes = grown;
+    room = n;
+  }
+
+  // SIZE bytes at a multiple of the huge page size, or null.  Huge pages
+  // are only asked for; where there are none, small ones serve.
+  static char * map (std::size_t size)
+  {
+#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
+    void *p = mmap (nullptr, size + huge, PROT_READ | PROT_WRITE,
+                    MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+      return nullptr;
+    const std::uintptr_t first = reinterpret_cast<std::uintptr_t> (p);
+    const std::uintptr_t start = (first + huge - 1) & ~(huge - 1);
+    if (start > first)
+      munmap (p, start - first);
+    if (first + huge > start)
+      munmap (reinterpret_cast<void *> (start + size),
+              first + huge - start);
+    madvise (reinterpret_cast<void *> (start), size, MADV_HUGEPAGE);
+    return reinterpret_cast<char *> (start);
+#else
+    (void) size;
+    return nullptr;
+#endif
+  }
+
+  void clear ()
+  {
+    release ();
+    bytes = nullptr;
+    length = room = 0;
+    mapped = false;
+  }
+
+  void release ()
+  {
+#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
+    if (mapped)
+      {
+        munmap (bytes, room);
+        return;
+      }
+#endif
+    std::free (bytes);
+  }
+
+  // Room for N more bytes; returns where they go.
+  hot char * extend (std::size_t n)
+  {
+    if (room - length < n)
+      reserve (std::max (2 * room, length + n + 64));
+    char *p = bytes + length;
+    length += n;
+    return p;
+  }
+
+  hot void append (const char *s, std::size_t n)
+  {
+    if (n)
+      std::memcpy (extend (n), s, n);
+  }
+  hot void append (std::size_t n, char c)
+  {
+    if (n)
+      std::memset (extend (n), c, n);
+  }
+  hot byte_string& operator += (char c) { *extend (1) = c; return *this; }
+  hot byte_string& operator += (const char *s)
+  {
+    append (s, std::strlen (s));
+    return *this;
+  }
+  hot byte_string& operator += (const std::string& s)
+  {
+    append (s.data (), s.size ());
+    return *this;
+  }
+};
+
+// The text of a number: an integer in plain digits, a double in its
+// correctly rounded digits at the fewest count that reads back as the same
+// double.  Written into a small buffer of the caller's.
+struct number_text
+{
+  // 2^53: every whole number below it is a double exactly.
+  static constexpr double two53 = 9007199254740992.0;
+
+  // Plain decimal digits, "-" in front of a negative number.
+  template <typename T>
+  static char * digits (char *buf, T x)
+  {
+    return std::to_chars (buf, buf + 32, x).ptr;
+  }
+
+  static std::string double_string (double x, bool point)
+  {
+    char buf[40];
+    return std::string (buf, double_chars (buf, x, point));
+  }
+
+  // The text of X into BUF (40 bytes); returns its length.  The digits are
+  // those of the correctly rounded scientific form at the smallest precision
+  // that reads back as X.  No precision below the shortest round-trip digit
+  // count reads back, so the search starts there.  The shortest digits are
+  // the nearest of their length to X, so they are the correctly rounded
+  // ones whenever the doubles around X are evenly spaced; only at a power
+  // of two, where the gap below is half the gap above, can the correctly
+  // rounded digits of that length fall outside and need more digits.
+  static std::size_t double_chars (char *buf, double x, bool point)
+  {
+    if (std::isnan (x))
+      return put (buf, "NaN");
+    if (std::isinf (x))
+      return put (buf, x > 0 ? "Inf" : "-Inf");
+    char *p = buf;
+    if (std::signbit (x))
+      *p++ = '-';
+    const double m = std::fabs (x);
+    if (m == 0)
+      return p - buf + put (p, point ? "0.0" : "0");
+
+    char d[24];
+    int n, E;
+    if (m < two53 && m == std::trunc (m))
+      {
+        // A whole number below 2^53 is its own shortest text: any decimal
+        // with fewer digits is a whole number at least 1 away, beyond the
+        // half gap to its neighbours.
+        n = std::to_chars (d, d + sizeof d,
+                           static_cast<std::uint64_t> (m)).ptr - d;
+        E = n - 1;
+      }
+    else
+      {
+        char sci[32];
+        char *sci_end
+          = std::to_chars (sci, sci + sizeof sci, m,
+                           std::chars_format::scientific).ptr;
+        if (lopsided (m))
+          sci_end = round_back (sci, sci_end, m);
+        n = split (sci, sci_end, d, E);
+      }
+    while (n > 1 && d[n-1] == '0')
+      n--;
+    return p - buf + layout (p, d, n, E, point);
+  }
+
+  // True when the gap to the next double below M is narrower than the gap
+  // above: M is a power of two above the smallest normal.
+  static bool lopsided (double m)
+  {
+    std::uint64_t bits;
+    std::memcpy (&bits, &m, sizeof bits);
+    return (bits & 0xfffffffffffffULL) == 0 && (bits >> 52) > 1;
+  }
+
+  // The correctly rounded text of M at the fewest digits, from the count of
+  // the shortest text S up, that reads back as M; written over S.
+  static char * round_back (char *s, char *end, double m)
+  {
+    const char *e = static_cast<const char *> (std::memchr (s, 'e',
+                                                            end - s));
+    const int least = e - s > 1 ? e - s - 1 : 1;
+    char t[32];
+    char *t_end = t;
+    for (int k = least; k <= 17; k++)
+      {
+        t_end = std::to_chars (t, t + sizeof t, m,
+                               std::chars_format::scientific, k - 1).ptr;
+        // The shortest digits read back: when they are also the correctly
+        // rounded ones, nothing needs reading.
+        if (k == least && t_end - t == end - s
+            && std::memcmp (t, s, end - s) == 0)
+          return end;
+        if (reads_back (t, t_end, m))
+          break;
+      }
+    std::memcpy (s, t, t_end - t);
+    return s + (t_end - t);
+  }
+
+  static std::size_t put (char *buf, const char *s)
+  {
+    const std::size_t n = std::strlen (s);
+    std::memcpy (buf, s, n);
+    return n;
+  }
+
+  static bool reads_back (const char *s, const char *end, double m)
+  {
+    double back = 0;
+    if (std::from_chars (s, end, back).ec == std::errc ())
+      return back == m;
+    // Out of the range of doubles: the platform reading decides.
+    const std::string copy (s, end);
+    return std::strtod (copy.c_str (), nullptr) == m;
+  }
+
+  // The digits D and decimal exponent E of the scientific text S, which
+  // reads "d.ddde+XX" or "de-XX"; returns the number of digits.
+  static int split (const char *s, const char *end, char *d, int& E)
+  {
+    int n = 0;
+    const char *q = s;
+    for (; *q != 'e'; q++)
+      if (*q != '.')
+        d[n++] = *q;
+    const bool negative = (q[1] == '-');
+    E = 0;
+    for (q += 2; q < end; q++)
+      E = 10 * E + (*q - '0');
+    if (negative)
+      E = -E;
+    return n;
+  }
+
+  // Lays out the N digits D of a value of decimal exponent E: positional
+  // for exponents from -6 to 20, exponent form outside.
+  static std::size_t layout (char *out, const char *d, int n, int E,
+                             bool point)
+  {
+    char *p = out;
+    if (E >= 0 && E <= 20)
+      {
+        if (n <= E + 1)
+          {
+            p = copy (p, d, n);
+            p = fill (p, '0', E + 1 - n);
+            if (point)
+              p = copy (p, ".0", 2);
+          }
+        else
+          {
+            p = copy (p, d, E + 1);
+            *p++ = '.';
+            p = copy (p, d + E + 1, n - E - 1);
+          }
+      }
+    else if (E >= -6 && E <= -1)
+      {
+        p = copy (p, "0.", 2);
+        p = fill (p, '0', -E - 1);
+        p = copy (p, d, n);
+      }
+    else
+      {
+        *p++ = d[0];
+        if (n > 1)
+          {
+            *p++ = '.';
+            p = copy (p, d + 1, n - 1);
+          }
+        *p++ = 'e';
+        p = std::to_chars (p, p + 8, E).ptr;
+      }
+    return p - out;
+  }
+
+  // Short copies, done in place rather than by a library call.
+  static char * copy (char *p, const char *s, int n)
+  {
+    for (int i = 0; i < n; i++)
+      p[i] = s[i];
+    return p + n;
+  }
+
+  static char * fill (char *p, char c, int n)
+  {
+    for (int i = 0; i < n; i++)
+      p[i] = c;
+    return p + n;
+  }
+};
+
+// The writer: walks a tree and appends its JSON text to its output.
 class json_writer
 {
 public:
-  // The JSON text built so far.  The writer makes many appends of a few
-  // bytes each, so they are inline; the storage grows with realloc, which
-  // moves the pages of a large text instead of copying them.
-  struct byte_string
-  {
-    char *bytes = nullptr;
-    std::size_t length = 0;
-    std::size_t room = 0;
-
-    // A text of this size or more lives in pages of its own, aligned for
-    // huge pages: this machine's kind faults fresh pages in one by one at a
-    // cost that dwarfs writing them.
-    static const std::size_t huge = std::size_t (1) << 21;
-    bool mapped = false;
-
-    byte_string () = default;
-    byte_string (const byte_string&) = delete;
-    byte_string& operator = (const byte_string&) = delete;
-    ~byte_string () { release (); }
-
-    const char * data () const { return bytes; }
-    std::size_t size () const { return length; }
-
-    void reserve (std::size_t n)
-    {
-      if (n <= room)
-        return;
-      char *grown = n < 2 * huge ? nullptr : map ((n + huge - 1) & ~(huge - 1));
-      if (grown)
-        {
-          if (length)
-            std::memcpy (grown, bytes, length);
-          release ();
-          bytes = grown;
-          room = (n + huge - 1) & ~(huge - 1);
-          mapped = true;
-          return;
-        }
-      if (mapped)
-        grown = static_cast<char *> (std::malloc (n));
-      else
-        grown = static_cast<char *> (std::realloc (bytes, n));
-      if (! grown)
-        throw std::bad_alloc ();
-      if (mapped)
-        {
-          std::memcpy (grown, bytes, length);
-          release ();
-        }
-      bytes = grown;
-      room = n;
-    }
-
-    // SIZE bytes at a multiple of the huge page size, or null.  Huge pages
-    // are only asked for; where there are none, small ones serve.
-    static char * map (std::size_t size)
-    {
-#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
-      void *p = mmap (nullptr, size + huge, PROT_READ | PROT_WRITE,
-                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-      if (p == MAP_FAILED)
-        return nullptr;
-      const std::uintptr_t first = reinterpret_cast<std::uintptr_t> (p);
-      const std::uintptr_t start = (first + huge - 1) & ~(huge - 1);
-      if (start > first)
-        munmap (p, start - first);
-      if (first + huge > start)
-        munmap (reinterpret_cast<void *> (start + size),
-                first + huge - start);
-      madvise (reinterpret_cast<void *> (start), size, MADV_HUGEPAGE);
-      return reinterpret_cast<char *> (start);
-#else
-      (void) size;
-      return nullptr;
-#endif
-    }
-
-    void clear ()
-    {
-      release ();
-      bytes = nullptr;
-      length = room = 0;
-      mapped = false;
-    }
-
-    void release ()
-    {
-#if defined (MAP_ANONYMOUS) && defined (MADV_HUGEPAGE)
-      if (mapped)
-        {
-          munmap (bytes, room);
-          return;
-        }
-#endif
-      std::free (bytes);
-    }
-
-    // Room for N more bytes; returns where they go.
-    hot char * extend (std::size_t n)
-    {
-      if (room - length < n)
-        reserve (std::max (2 * room, length + n + 64));
-      char *p = bytes + length;
-      length += n;
-      return p;
-    }
-
-    hot void append (const char *s, std::size_t n)
-    {
-      if (n)
-        std::memcpy (extend (n), s, n);
-    }
-    hot void append (std::size_t n, char c)
-    {
-      if (n)
-        std::memset (extend (n), c, n);
-    }
-    hot byte_string& operator += (char c) { *extend (1) = c; return *this; }
-    hot byte_string& operator += (const char *s)
-    {
-      append (s, std::strlen (s));
-      return *this;
-    }
-    hot byte_string& operator += (const std::string& s)
-    {
-      append (s.data (), s.size ());
-      return *this;
-    }
-  };
+  // The spaces of one level of pretty indentation.
+  static constexpr std::size_t indent_width = 4;
 
   byte_string output;
   bool pretty;
@@ -347,7 +484,7 @@ public:
   static std::string not_real (double imag)
   {
     return "a complex number with the imaginary part "
-           + shortest (imag, false) + " cannot be written";
+           + number_text::double_string (imag, false) + " cannot be written";
   }
   static std::string not_a_cell (const char *field, const octave_value& v)
   {
@@ -475,7 +612,7 @@ public:
             if (is_object)
               __builtin_prefetch (&f.keys[i + 1].get_rep ());
           }
-        member (i, f.depth);
+        separate (i, f.depth);
         if (is_object)
           {
             key (f.keys[i]);
@@ -652,21 +789,27 @@ public:
     return &stack.back ();
   }
 
-  // The bytes that separate and indent one member of a container at DEPTH.
-  std::size_t member_width (int depth) const
+  // The spaces that start a pretty line at DEPTH.
+  hot static std::size_t indent (int depth)
   {
-    return 1 + (pretty ? 1 + 4 * (static_cast<std::size_t> (depth) + 1) : 0);
+    return indent_width * static_cast<std::size_t> (depth);
+  }
+
+  // The bytes that separate and indent one member of a container at DEPTH.
+  std::size_t separator_width (int depth) const
+  {
+    return 1 + (pretty ? 1 + indent (depth + 1) : 0);
   }
 
   // The separator and line start before member I of a container at DEPTH.
-  hot void member (octave_idx_type i, int depth)
+  hot void separate (octave_idx_type i, int depth)
   {
     if (i > 0)
       output += ',';
     if (pretty)
       {
         output += '\n';
-        output.append (4 * (static_cast<std::size_t> (depth) + 1), ' ');
+        output.append (indent (depth + 1), ' ');
       }
   }
 
@@ -675,7 +818,7 @@ public:
     if (pretty)
       {
         output += '\n';
-        output.append (4 * static_cast<std::size_t> (depth), ' ');
+        output.append (indent (depth), ' ');
       }
     output += bracket;
   }
@@ -711,7 +854,7 @@ public:
     output += '[';
     // Room for the usual length of an element, so that a long vector does
     // not copy the whole text each time the string grows.
-    output.reserve (output.size () + n * (member_width (depth) + 20));
+    output.reserve (output.size () + n * (separator_width (depth) + 20));
     const builtin_type_t type = v.issparse () ? btyp_unknown
                                                : v.builtin_type ();
     switch (type)
@@ -733,7 +876,7 @@ public:
           octave_value whole = v;
           each (n, [&] (octave_idx_type i)
             {
-              member (i, depth);
+              separate (i, depth);
               const octave_value_list index (octave_value (i + 1));
               const double imag = scalar (whole.index_op (index));
               if (imag != 0)
@@ -750,7 +893,7 @@ public:
   {
     each (a.numel (), [&] (octave_idx_type i)
       {
-        member (i, depth);
+        separate (i, depth);
         number (a.xelem (i));
       });
   }
@@ -766,9 +909,9 @@ public:
     const T y = x.value ();
     char *end;
     if constexpr (std::is_signed_v<T>)
-      end = digits (buf, static_cast<long long> (y));
+      end = number_text::digits (buf, static_cast<long long> (y));
     else
-      end = digits (buf, static_cast<unsigned long long> (y));
+      end = number_text::digits (buf, static_cast<unsigned long long> (y));
     output.append (buf, end - buf);
   }
 
@@ -796,7 +939,7 @@ public:
         open (plain_array, nullptr, c.data (), c.numel (), depth, level + 1);
       }
     else if (v.is_string ())
-      ordinary_text (v, depth);
+      ordinary_chars (v, depth);
     else if (v.type_id () == octave_bool::static_type_id ())
       output += v.bool_value () ? "true" : "false";
     else if (v.isstruct ())
@@ -812,7 +955,7 @@ public:
   __attribute__ ((noinline))
   void ordinary_member (const frame f, octave_idx_type i)
   {
-    member (i, f.depth);
+    separate (i, f.depth);
     switch (f.what)
       {
       case plain_array:
@@ -845,7 +988,7 @@ public:
   void name (octave_idx_type i)
   {
     const std::string& s = field (stack.size () - 1, i);
-    text (s.data (), s.size ());
+    string_literal (s.data (), s.size ());
     output += pretty ? ": " : ":";
   }
 
@@ -877,7 +1020,7 @@ public:
             output += '[';
             each (n, [&] (octave_idx_type i)
               {
-                member (i, depth);
+                separate (i, depth);
                 output += "{}";
               });
             close (depth, ']');
@@ -916,17 +1059,17 @@ public:
 
   // A row is text; any other vector its characters in order; a matrix an
   // array of its rows.
-  void ordinary_text (const octave_value& v, int depth)
+  void ordinary_chars (const octave_value& v, int depth)
   {
     const dim_vector dv = v.dims ();
     if (dv.ndims () == 2 && (dv(0) == 1 || (dv(0) == 0 && dv(1) == 0)))
       node (v, depth);
     else if (dv.numel () == 0)
-      text ("", 0);
+      string_literal ("", 0);
     else if (is_vector (dv))
       {
         const charNDArray c = v.char_array_value ();
-        text (c.data (), c.numel ());
+        string_literal (c.data (), c.numel ());
       }
     else
       nest (v.char_array_value (), dv, 1, depth);
@@ -988,7 +1131,8 @@ public:
     // Room for the usual length of an element, as for a flat array; a
     // text too large for memory fails here, before it is written.
     output.reserve (output.size ()
-                    + dv.numel () * (member_width (depth + dv.ndims ()) + 20));
+                    + dv.numel ()
+                      * (separator_width (depth + dv.ndims ()) + 20));
     std::vector<int> outer;
     std::vector<octave_idx_type> stride (dv.ndims (), 1);
     for (int j = 0; j < dv.ndims (); j++)
@@ -1015,7 +1159,7 @@ public:
     output += '[';
     each (dv(d), [&] (octave_idx_type i)
       {
-        member (i, depth);
+        separate (i, depth);
         nested (a, dv, outer, stride, leaf, level + 1, offset + i * stride[d],
                 depth + 1);
       });
@@ -1035,7 +1179,7 @@ public:
     output += '[';
     each (m, [&] (octave_idx_type k)
       {
-        member (k, depth);
+        separate (k, depth);
         number (a.xelem (offset + k * step));
       });
     close (depth, ']');
@@ -1047,7 +1191,7 @@ public:
     std::string s (m, ' ');
     for (octave_idx_type k = 0; k < m; k++)
       s[k] = a.xelem (offset + k * step);
-    text (s);
+    string_literal (s);
   }
 
   // One numeric or logical value of one element.  Returns the imaginary
@@ -1057,7 +1201,7 @@ public:
     if (v.islogical ())
       output += truth (v) ? "true" : "false";
     else if (v.isinteger ())
-      output += integer (v);
+      output += integer_text (v);
     else
       {
         double imag;
@@ -1079,7 +1223,7 @@ public:
       {
         // Written in place; the text takes at most 40 bytes.
         char *p = output.extend (40);
-        output.length -= 40 - shortest_chars (p, x, true);
+        output.length -= 40 - number_text::double_chars (p, x, true);
       }
   }
 
@@ -1100,7 +1244,7 @@ public:
       real_value (v, imag);
     if (imag != 0)
       fail (not_real (imag), key_place ());
-    text (key_text (v));
+    string_literal (key_text (v));
   }
 
   // The text of a key that key accepts.
@@ -1114,9 +1258,9 @@ public:
     if (v.islogical ())
       return truth (v) ? "true" : "false";
     if (v.isinteger ())
-      return integer (v);
+      return integer_text (v);
     double imag;
-    return shortest (real_value (v, imag), false);
+    return number_text::double_string (real_value (v, imag), false);
   }
 
   // The logical value of a logical; the host has none for a sparse one.
@@ -1141,7 +1285,8 @@ public:
     return v.double_value ();
   }
 
-  static std::string integer (const octave_value& v)
+  // The digits of one integer value of any class, as a string.
+  static std::string integer_text (const octave_value& v)
   {
     char buf[32];
     char *end;
@@ -1153,7 +1298,7 @@ public:
           = v.is_scalar_type () ? v.uint64_scalar_value ().value ()
           : v.numel () > 0 ? v.uint64_array_value ().xelem (0).value ()
           : v.uint64_value ();
-        end = digits (buf, x);
+        end = number_text::digits (buf, x);
       }
     else if (v.is_int64_type ())
       {
@@ -1161,199 +1306,14 @@ public:
           = v.is_scalar_type () ? v.int64_scalar_value ().value ()
           : v.numel () > 0 ? v.int64_array_value ().xelem (0).value ()
           : v.int64_value ();
-        end = digits (buf, x);
+        end = number_text::digits (buf, x);
       }
     else if (v.is_uint32_type () || v.is_uint16_type () || v.is_uint8_type ())
-      end = digits (buf, static_cast<unsigned long long> (v.uint_value ()));
+      end = number_text::digits (buf, static_cast<unsigned long long>
+                                        (v.uint_value ()));
     else
-      end = digits (buf, static_cast<long long> (v.int_value ()));
+      end = number_text::digits (buf, static_cast<long long> (v.int_value ()));
     return std::string (buf, end - buf);
-  }
-
-  // Plain decimal digits, "-" in front of a negative number.
-  template <typename T>
-  static char * digits (char *buf, T x)
-  {
-    return std::to_chars (buf, buf + 32, x).ptr;
-  }
-
-  static std::string shortest (double x, bool point)
-  {
-    char buf[40];
-    return std::string (buf, shortest_chars (buf, x, point));
-  }
-
-  // The text of X into BUF (40 bytes); returns its length.  The digits are
-  // those of the correctly rounded scientific form at the smallest precision
-  // that reads back as X.  No precision below the shortest round-trip digit
-  // count reads back, so the search starts there.  The shortest digits are
-  // the nearest of their length to X, so they are the correctly rounded
-  // ones whenever the doubles around X are evenly spaced; only at a power
-  // of two, where the gap below is half the gap above, can the correctly
-  // rounded digits of that length fall outside and need more digits.
-  static std::size_t shortest_chars (char *buf, double x, bool point)
-  {
-    if (std::isnan (x))
-      return put (buf, "NaN");
-    if (std::isinf (x))
-      return put (buf, x > 0 ? "Inf" : "-Inf");
-    char *p = buf;
-    if (std::signbit (x))
-      *p++ = '-';
-    const double m = std::fabs (x);
-    if (m == 0)
-      return p - buf + put (p, point ? "0.0" : "0");
-
-    char d[24];
-    int n, E;
-    if (m < 9007199254740992.0 && m == std::trunc (m))
-      {
-        // A whole number below 2^53 is its own shortest text: any decimal
-        // with fewer digits is a whole number at least 1 away, beyond the
-        // half gap to its neighbours.
-        n = std::to_chars (d, d + sizeof d,
-                           static_cast<std::uint64_t> (m)).ptr - d;
-        E = n - 1;
-      }
-    else
-      {
-        char sci[32];
-        char *sci_end
-          = std::to_chars (sci, sci + sizeof sci, m,
-                           std::chars_format::scientific).ptr;
-        if (lopsided (m))
-          sci_end = round_back (sci, sci_end, m);
-        n = split (sci, sci_end, d, E);
-      }
-    while (n > 1 && d[n-1] == '0')
-      n--;
-    return p - buf + layout (p, d, n, E, point);
-  }
-
-  // True when the gap to the next double below M is narrower than the gap
-  // above: M is a power of two above the smallest normal.
-  static bool lopsided (double m)
-  {
-    std::uint64_t bits;
-    std::memcpy (&bits, &m, sizeof bits);
-    return (bits & 0xfffffffffffffULL) == 0 && (bits >> 52) > 1;
-  }
-
-  // The correctly rounded text of M at the fewest digits, from the count of
-  // the shortest text S up, that reads back as M; written over S.
-  static char * round_back (char *s, char *end, double m)
-  {
-    const char *e = static_cast<const char *> (std::memchr (s, 'e',
-                                                            end - s));
-    const int least = e - s > 1 ? e - s - 1 : 1;
-    char t[32];
-    char *t_end = t;
-    for (int k = least; k <= 17; k++)
-      {
-        t_end = std::to_chars (t, t + sizeof t, m,
-                               std::chars_format::scientific, k - 1).ptr;
-        // The shortest digits read back: when they are also the correctly
-        // rounded ones, nothing needs reading.
-        if (k == least && t_end - t == end - s
-            && std::memcmp (t, s, end - s) == 0)
-          return end;
-        if (reads_back (t, t_end, m))
-          break;
-      }
-    std::memcpy (s, t, t_end - t);
-    return s + (t_end - t);
-  }
-
-  static std::size_t put (char *buf, const char *s)
-  {
-    const std::size_t n = std::strlen (s);
-    std::memcpy (buf, s, n);
-    return n;
-  }
-
-  static bool reads_back (const char *s, const char *end, double m)
-  {
-    double back = 0;
-    if (std::from_chars (s, end, back).ec == std::errc ())
-      return back == m;
-    // Out of the range of doubles: the platform reading decides.
-    const std::string copy (s, end);
-    return std::strtod (copy.c_str (), nullptr) == m;
-  }
-
-  // The digits D and decimal exponent E of the scientific text S, which
-  // reads "d.ddde+XX" or "de-XX"; returns the number of digits.
-  static int split (const char *s, const char *end, char *d, int& E)
-  {
-    int n = 0;
-    const char *q = s;
-    for (; *q != 'e'; q++)
-      if (*q != '.')
-        d[n++] = *q;
-    const bool negative = (q[1] == '-');
-    E = 0;
-    for (q += 2; q < end; q++)
-      E = 10 * E + (*q - '0');
-    if (negative)
-      E = -E;
-    return n;
-  }
-
-  // Lays out the N digits D of a value of decimal exponent E: positional
-  // for exponents from -6 to 20, exponent form outside.
-  static std::size_t layout (char *out, const char *d, int n, int E,
-                             bool point)
-  {
-    char *p = out;
-    if (E >= 0 && E <= 20)
-      {
-        if (n <= E + 1)
-          {
-            p = copy (p, d, n);
-            p = fill (p, '0', E + 1 - n);
-            if (point)
-              p = copy (p, ".0", 2);
-          }
-        else
-          {
-            p = copy (p, d, E + 1);
-            *p++ = '.';
-            p = copy (p, d + E + 1, n - E - 1);
-          }
-      }
-    else if (E >= -6 && E <= -1)
-      {
-        p = copy (p, "0.", 2);
-        p = fill (p, '0', -E - 1);
-        p = copy (p, d, n);
-      }
-    else
-      {
-        *p++ = d[0];
-        if (n > 1)
-          {
-            *p++ = '.';
-            p = copy (p, d + 1, n - 1);
-          }
-        *p++ = 'e';
-        p = std::to_chars (p, p + 8, E).ptr;
-      }
-    return p - out;
-  }
-
-  // Short copies, done in place rather than by a library call.
-  static char * copy (char *p, const char *s, int n)
-  {
-    for (int i = 0; i < n; i++)
-      p[i] = s[i];
-    return p + n;
-  }
-
-  static char * fill (char *p, char c, int n)
-  {
-    for (int i = 0; i < n; i++)
-      p[i] = c;
-    return p + n;
   }
 
   // A character array as one string literal, read in place.  Returns false,
@@ -1364,28 +1324,29 @@ public:
     const int t = v.type_id ();
     if (t == octave_char_matrix_str::static_type_id ()
         || t == octave_char_matrix_sq_str::static_type_id ())
-      return row_text (static_cast<const octave_char_matrix&> (v.get_rep ())
-                         .matrix_ref ());
-    return row_text (v.char_array_value ());
+      return row_string (static_cast<const octave_char_matrix&>
+                           (v.get_rep ()).matrix_ref ());
+    return row_string (v.char_array_value ());
   }
 
-  bool row_text (const charNDArray& chars)
+  bool row_string (const charNDArray& chars)
   {
     const dim_vector& dv = chars.dims ();
     if (dv.ndims () > 2 || dv(0) > 1)
       return false;
-    text (chars.data (), chars.numel ());
+    string_literal (chars.data (), chars.numel ());
     return true;
   }
 
-  void text (const std::string& s)
+  // S as one JSON string, quoted and escaped.
+  void string_literal (const std::string& s)
   {
-    text (s.data (), s.size ());
+    string_literal (s.data (), s.size ());
   }
 
   // Runs of bytes that need no escape are appended in one piece; a long
   // text is read a megabyte at a time, with a look for Ctrl-C in between.
-  void text (const char *s, std::size_t n)
+  void string_literal (const char *s, std::size_t n)
   {
     output += '"';
     std::size_t run = 0;
@@ -1665,8 +1626,27 @@ file_name (const octave_value& file, const char *who)
   return file.string_value ();
 }
 
-octave_value_list
-F__ledgeremit__ (const octave_value_list& args, int nargout)
+DEFUN_DLD (__ledgeremit__, args, nargout,
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgeremit__ "
+  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve})\n"
+  "\n"
+  "\n"
+  "Write a tree of JSON values to a file.\n"
+  "\n"
+  "@var{tree} has the form @qcode{__ledgerscan__} returns: an object is a "
+  "scalar structure with the fields @qcode{keys} and @qcode{values}, the keys "
+  "text, numbers or logical values; an array a cell array; text a character "
+  "row; a number or logical value a scalar, a vector of them an array; and "
+  "@qcode{null} a 0-by-0 structure array with no fields.  @var{pretty} "
+  "indents by four spaces, @var{preserve} writes @code{NaN} and @code{Inf} "
+  "rather than @qcode{null}.  @var{errmsg} is empty, or names the file that "
+  "could not be written.\n"
+  "\n"
+  "This is a helper IO function for the @qcode{saveledger} method.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
 {
   if (args.length () != 4)
     error ("__ledgeremit__: four input arguments are required.");
@@ -1717,8 +1697,25 @@ options (const octave_value_list& args, int first, const char *who,
                       && args(first + 3).bool_value ());
 }
 
-octave_value_list
-F__ledgertext__ (const octave_value_list& args, int)
+DEFUN_DLD (__ledgertext__, args, ,
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{text} =} __ledgertext__ "
+  "(@var{tree}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "  @deftypefnx {ledgerkit} {@var{text} =} __ledgertext__ "
+  "(@var{value}, @var{pretty}, @var{preserve}, @var{lines}, @var{plain})\n"
+  "\n"
+  "Return the JSON text of a tree of JSON values as a character row.\n"
+  "\n"
+  "The text is what @qcode{__ledgeremit__} writes to a file.  With "
+  "@var{lines}, @var{tree} is a cell array and each element is written "
+  "compact on a line of its own, each line ending in a line feed.  With "
+  "@var{plain} true, @var{value} is an ordinary value, written as "
+  "@qcode{ledgertree} lays it out.\n"
+  "\n"
+  "This is a helper function for @qcode{ledgerencode}.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
 {
   bool lines;
   json_writer w = options (args, 1, "__ledgertext__", lines);
@@ -1731,8 +1728,25 @@ F__ledgertext__ (const octave_value_list& args, int)
   return octave_value_list (octave_value (chars, '\''));
 }
 
-octave_value_list
-F__ledgersave__ (const octave_value_list& args, int)
+DEFUN_DLD (__ledgersave__, args, ,
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgersave__ "
+  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve}, @var{lines})\n"
+  "  @deftypefnx {ledgerkit} {@var{errmsg} =} __ledgersave__ "
+  "(@var{value}, @var{file}, @var{pretty}, @var{preserve}, @var{lines}, "
+  "@var{plain})\n"
+  "\n"
+  "Replace a file by the JSON text of a tree of JSON values.\n"
+  "\n"
+  "The text, as @qcode{__ledgertext__} makes it, goes to a new file in the "
+  "folder of @var{file} (after symbolic links), which is flushed to disk "
+  "and renamed over @var{file}.  @var{errmsg} is empty, or says why the "
+  "file could not be written.\n"
+  "\n"
+  "This is a helper IO function for @qcode{saveledger}.  "
+  "Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
 {
   bool lines;
   json_writer w = options (args, 2, "__ledgersave__", lines);
@@ -1740,42 +1754,6 @@ F__ledgersave__ (const octave_value_list& args, int)
   const std::string name = file_name (args(1), "__ledgersave__");
   return octave_value_list (octave_value (json_writer::save (name, w.output),
                                           '\''));
-}
-
-// The installer of one of the module's functions.
-static octave_function *
-install (octave_builtin::fcn entry, const octave::dynamic_library& shl,
-         bool relative, const char *name, const char *help)
-{
-  // The API version is the one of the headers this module is built with;
-  // the interpreter refuses any other.
-  octave::check_version (OCTAVE_API_VERSION, name);
-  octave_dld_function *fcn
-    = octave_dld_function::create (entry, shl, name, help);
-  if (relative)
-    fcn->mark_relative ();
-  return fcn;
-}
-
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgeremit__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (F__ledgeremit__, shl, relative, "__ledgeremit__",
-                  emit_help);
-}
-
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgertext__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (F__ledgertext__, shl, relative, "__ledgertext__",
-                  text_help);
-}
-
-extern "C" OCTAVE_EXPORT octave_function *
-G__ledgersave__ (const octave::dynamic_library& shl, bool relative)
-{
-  return install (F__ledgersave__, shl, relative, "__ledgersave__",
-                  save_help);
 }
 
 /*

@@ -15,23 +15,23 @@
 ## @end deftypefn
 
 function [pretty, preserve, lines] = write_options (caller, args)
+  ## Each option once: its name, the setting it makes, and whether that
+  ## setting is the opposite of its value.
+  table = {"Pretty",           "pretty",   false;
+           "Preserve",         "preserve", false;
+           "Lines",            "lines",    false;
+           "PrettyPrint",      "pretty",   false;
+           "ConvertInfAndNaN", "preserve", true};
   ## Every fault of a name or a value, in the words of every function.
-  ledger_options (caller, {"Pretty", "Preserve", "Lines", "PrettyPrint", ...
-                           "ConvertInfAndNaN"}, args);
-  pretty = preserve = lines = false;
+  ledger_options (caller, table(:,1).', args);
+  set = struct ("pretty", false, "preserve", false, "lines", false);
   for i = 1:2:numel (args)
-    value = logical (full (args{i+1}));
-    switch (lower (args{i}))
-      case {"pretty", "prettyprint"}
-        pretty = value;
-      case "preserve"
-        preserve = value;
-      case "convertinfandnan"
-        preserve = ! value;
-      otherwise
-        lines = value;
-    endswitch
+    k = find (strcmpi (args{i}, table(:,1)), 1);
+    set.(table{k,2}) = xor (logical (full (args{i+1})), table{k,3});
   endfor
+  pretty = set.pretty;
+  preserve = set.preserve;
+  lines = set.lines;
   if (pretty && lines)
     error ("Octave:invalid-input-arg",
            "%s: the options 'Pretty' and 'Lines' cannot be used together: JSON Lines are compact",
