@@ -2,8 +2,9 @@
 # Run the test suite on the other interpreters that users have, each in a
 # minimal Debian chroot of its release, without touching the host's own.
 #
-#   tools/check-octave.sh [RELEASE ...]     default: trixie forky
+#   tools/check-octave.sh [RELEASE ...]     default: bullseye trixie forky
 #
+#   bullseye Debian 11:        Octave 6.2 (no jsondecode/jsonencode)
 #   trixie   Debian 13, stable: Octave 9.4
 #   forky    Debian testing:   Octave 11.3
 #
@@ -20,11 +21,18 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 chroots=${LEDGER_CHROOTS:-/var/cache/ledgerkit/chroots}
 mirror=${LEDGER_MIRROR:-http://deb.debian.org/debian}
 target=${LEDGER_CHECK_TARGET:-check}
-[ $# -gt 0 ] || set -- trixie forky
+[ $# -gt 0 ] || set -- bullseye trixie forky
 
 # What `make check` needs there: the interpreter and its development files,
 # the build tools, and clang with its fuzzing runtime for the fuzz check.
-packages=octave,octave-dev,make,git,g++,clang,libclang-rt-dev
+# Before Octave 8 the development files are liboctave-dev, and clang's
+# runtime comes with clang itself.
+packages_of () {
+  case "$1" in
+    bullseye) echo octave,liboctave-dev,make,git,g++,clang ;;
+    *) echo octave,octave-dev,make,git,g++,clang,libclang-rt-dev ;;
+  esac
+}
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "check-octave: needs root, for chroot and mount" >&2
@@ -34,7 +42,8 @@ command -v mmdebstrap >/dev/null 2>&1 || bash "$top/tools/apt-install.sh" mmdebs
 
 # Build the chroot of release $1 at $2 unless it is there with this package list.
 build () {
-  local release=$1 root=$2 opts=()
+  local release=$1 root=$2 opts=() packages
+  packages=$(packages_of "$release")
   if [ -f "$root/.ledgerkit-packages" ] \
      && [ "$(cat "$root/.ledgerkit-packages")" = "$packages" ]; then
     return 0
@@ -44,7 +53,7 @@ build () {
   # The registry's copy of testing can be older than its Release file says it
   # may be; apt is told to take it, for this chroot only.
   case "$release" in
-    trixie|bookworm) ;;
+    bullseye|bookworm|trixie) ;;
     *) opts+=(--aptopt='Acquire::Check-Valid-Until "false"') ;;
   esac
   mmdebstrap --quiet --variant=minbase --include="$packages" "${opts[@]}" \
