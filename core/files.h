@@ -1,0 +1,422 @@
+// Files: reading one whole (files, devices, pipes, limits, the system's
+// reasons) and replacing one so that it holds the old text or the whole
+// new one at every moment.  Every fault comes back as a message; nothing
+// here raises an error but Ctrl-C.
+//
+// Copyright (C) 2026 ledgerkit developers
+// SPDX-License-Identifier: GPL-3.0-or-later
+
+#ifndef LEDGERKIT_CORE_FILES_H
+#define LEDGERKIT_CORE_FILES_H
+
+#include <octave/oct.h>
+#include <octave/quit.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ledger
+{
+  // Bytes between looks for Ctrl-C in a loop over a text or a file.
+  constexpr std::size_t bytes_per_check = std::size_t (1) << 20;
+
+  // A file name as a message shows it: a NUL byte written \0.
+  inline std::string
+  shown_name (const std::string& name)
+  {
+    std::string shown;
+    for (char c : name)
+      if (c)
+        shown += c;
+      else
+        shown += "\\0";
+    return shown;
+  }
+
+  // ---- reading ------------------------------------------------------------
+
+  // Bytes that the allocator of the C library owns, grown in place.
+  typedef std::unique_ptr<char, void (*) (void *)> byte_buffer;
+
+  // A text may take half of the memory: its tree needs room of its own.
+  inline std::size_t
+  text_limit ()
+  {
+    const long pages = sysconf (_SC_PHYS_PAGES);
+    const long page = sysconf (_SC_PAGESIZE);
+    if (pages <= 0 || page <= 0)
+      return SIZE_MAX / 2;
+    return static_cast<std::size_t> (pages) / 2 * page;
+  }
+
+  // A pipe: wait for bytes or its end, looking at Ctrl-C 20 times a second.
+  inline void
+  wait_readable (int fd)
+  {
+    for (;;)
+      {
+        pollfd want = { fd, POLLIN, 0 };
+        if (::poll (&want, 1, 50) > 0)
+          return;
+        octave_quit ();
+      }
+  }
+
+  // The reading of the open file FD; REFUSED tells a file that is not read
+  // at all.
+  inline std::string
+  read_open (int fd, bool stop_at_nul, byte_buffer& text, std::size_t& size,
+             bool& refused)
+  {
+    struct stat st;
+    if (fstat (fd, &st) != 0)
+      return std::strerror (errno);
+    const bool pipe = S_ISFIFO (st.st_mode);
+    refused = ! pipe && ! S_ISREG (st.st_mode);
+    if (S_ISDIR (st.st_mode))
+      return std::strerror (EISDIR);
+    if (refused)
+      return "a device, not a file";
+    const std::size_t limit = text_limit ();
+    const char *too_large = "larger than half of the memory";
+    if (static_cast<uint64_t> (st.st_size) > limit)
+      return too_large;
+    const bool stream = pipe || st.st_size == 0;
+    // One byte more than the size, to see the end (or that the file grew).
+    std::size_t capacity = stream ? bytes_per_check : st.st_size + 1;
+    size = 0;
+    text.reset (static_cast<char *> (std::malloc (capacity)));
+    if (! text)
+      return "out of memory";
+    for (;;)
+      {
+        if (size == capacity)
+          {
+            if (capacity >= limit)
+              return too_large;
+            capacity = std::min (limit, 2 * capacity);
+            char *more = static_cast<char *> (std::realloc (text.get (),
+                                                            capacity));
+            if (! more)
+              return "out of memory";
+            text.release ();
+            text.reset (more);
+          }
+        if (pipe)
+          wait_readable (fd);
+        const ssize_t got = ::read (fd, text.get () + size,
+                                    std::min (capacity - size,
+                                              bytes_per_check));
+        if (got == 0)
+          return "";
+        if (got < 0)
+          {
+            if (errno != EINTR && errno != EAGAIN)
+              return std::strerror (errno);
+          }
+        else
+          {
+            const void *nul = stream && stop_at_nul
+                              ? std::memchr (text.get () + size, 0, got)
+                              : nullptr;
+            if (nul)
+              {
+                size = static_cast<const char *> (nul) - text.get () + 1;
+                return "";
+              }
+            size += got;
+          }
+        octave_quit ();
+      }
+  }
+
+  // Read the file NAME whole into TEXT (SIZE bytes).  Returns the fault
+  // with the system's reason, or an empty text.  A regular file is read up
+  // to its end, a pipe or a file whose size the system does not give (as
+  // under /proc) up to the end or the limit; a device is refused.  With
+  // STOP_AT_NUL, reading such a stream stops after a NUL byte: no JSON text
+  // holds one outside a comment, so the rest could not change the outcome.
+  inline std::string
+  read_file (const std::string& name, bool stop_at_nul, byte_buffer& text,
+             std::size_t& size)
+  {
+    const std::string opening = "unable to open the file '"
+                                + shown_name (name) + "' for reading (";
+    if (name.find ('\0') != std::string::npos)
+      return opening + "a file name cannot hold a NUL byte).";
+    int fd;
+    while ((fd = ::open (name.c_str (), O_RDONLY | O_NONBLOCK | O_NOCTTY
+                                        | O_CLOEXEC)) < 0
+           && errno == EINTR)
+      octave_quit ();
+    if (fd < 0)
+      return opening + std::strerror (errno) + ").";
+    std::string fault;
+    bool refused = false;
+    try
+      {
+        fault = read_open (fd, stop_at_nul, text, size, refused);
+      }
+    catch (...)
+      {
+        ::close (fd);
+        throw;
+      }
+    ::close (fd);
+    if (fault.empty ())
+      return fault;
+    if (refused)
+      return opening + fault + ").";
+    return "unable to read the file '" + shown_name (name) + "' (" + fault
+           + ").";
+  }
+
+  // ---- replacing ----------------------------------------------------------
+  // The whole text goes to a new file beside the target, flushed to disk and
+  // renamed over it.  Where no new file can take the target's place (a
+  // folder that takes no new file, an owner this process cannot give), the
+  // text is written over the old one, but only once its room on the disk is
+  // reserved: a full disk then refuses the text before a byte of the old one
+  // is lost.
+
+  // A new file that is removed again unless it was renamed into place,
+  // however the call ends (a fault, Ctrl-C).
+  struct temp_file
+  {
+    std::string path;
+    int fd = -1;
+
+    temp_file () = default;
+    temp_file (const temp_file&) = delete;
+    temp_file& operator = (const temp_file&) = delete;
+    ~temp_file ()
+    {
+      if (fd >= 0)
+        ::close (fd);
+      if (! path.empty ())
+        ::unlink (path.c_str ());
+    }
+  };
+
+  inline std::string
+  open_fault (const std::string& name, const std::string& why)
+  {
+    return "unable to open the file '" + shown_name (name)
+           + "' for writing (" + why + ").";
+  }
+
+  inline std::string
+  write_fault (const std::string& name, const std::string& why)
+  {
+    return "unable to write the file '" + shown_name (name) + "' (" + why
+           + ").";
+  }
+
+  // Writes all SIZE bytes of DATA to FD; false with errno set on a fault.
+  // With QUIT, Ctrl-C is looked for between pieces.
+  inline bool
+  write_all (int fd, const char *data, std::size_t size, bool quit)
+  {
+    const std::size_t piece = std::size_t (8) << 20;
+    while (size > 0)
+      {
+        if (quit)
+          octave_quit ();
+        const ssize_t n = ::write (fd, data, std::min (size, piece));
+        if (n < 0 && errno == EINTR)
+          continue;
+        if (n <= 0)
+          {
+            if (n == 0)
+              errno = EIO;
+            return false;
+          }
+        data += n;
+        size -= n;
+      }
+    return true;
+  }
+
+  // Turns the name TARGET into the file it stands for after symbolic
+  // links; ST is its status and EXISTS says whether there is one.  False
+  // with errno set when the name cannot be followed.
+  inline bool
+  follow (std::string& target, struct stat& st, bool& exists)
+  {
+    for (int hops = 0; hops < 40; hops++)
+      {
+        if (::lstat (target.c_str (), &st) != 0)
+          {
+            exists = false;
+            return errno == ENOENT;
+          }
+        exists = true;
+        if (! S_ISLNK (st.st_mode))
+          return true;
+        std::vector<char> link (st.st_size > 0 ? st.st_size + 1 : 4096);
+        const ssize_t n = ::readlink (target.c_str (), link.data (),
+                                      link.size ());
+        if (n < 0)
+          return false;
+        const std::string to (link.data (), n);
+        const std::size_t slash = target.rfind ('/');
+        if (to[0] == '/' || slash == std::string::npos)
+          target = to;
+        else
+          target = target.substr (0, slash + 1) + to;
+      }
+    errno = ELOOP;
+    return false;
+  }
+
+  // Writes the text over what is not a regular file (a device, a pipe).
+  inline std::string
+  write_stream (const std::string& name, const std::string& target,
+                const char *data, std::size_t size)
+  {
+    const int fd = ::open (target.c_str (),
+                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+      return open_fault (name, std::strerror (errno));
+    const bool ok = write_all (fd, data, size, true);
+    const int fault = errno;
+    ::close (fd);
+    return ok ? "" : write_fault (name, std::strerror (fault));
+  }
+
+  // Writes the text over the regular file TARGET in place, where no new
+  // file can take its place (WHY says what the new file met).  The room is
+  // reserved first; where it cannot be, the file is left as it was.
+  inline std::string
+  write_in_place (const std::string& name, const std::string& target,
+                  const char *data, std::size_t size, bool sync,
+                  const std::string& why)
+  {
+    const int fd = ::open (target.c_str (), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+      return open_fault (name, std::strerror (errno));
+    const int room = size > 0 ? ::posix_fallocate (fd, 0, size) : 0;
+    if (room != 0)
+      {
+        ::close (fd);
+        return write_fault (name, why + "; nor can its room be reserved to "
+                                  "write it in place: "
+                                  + std::string (std::strerror (room))
+                                  + "; it is left as it was");
+      }
+    bool ok = write_all (fd, data, size, false)
+              && ::ftruncate (fd, size) == 0
+              && (! sync || ::fsync (fd) == 0);
+    const int fault = errno;
+    if (::close (fd) != 0 && ok)
+      return write_fault (name, std::strerror (errno));
+    return ok ? "" : write_fault (name, std::strerror (fault));
+  }
+
+  // Replaces the file NAME by the SIZE bytes of DATA; returns the fault,
+  // empty on success.  With SYNC the new text and its name are forced to
+  // the disk before the call returns.
+  inline std::string
+  replace_file (const std::string& name, const char *data, std::size_t size,
+                bool sync = true)
+  {
+    if (name.empty ())
+      return open_fault (name, std::strerror (ENOENT));
+    if (name.find ('\0') != std::string::npos)
+      return open_fault (name, "a file name cannot hold a NUL byte");
+    std::string target = name;
+    struct stat st;
+    bool exists;
+    if (! follow (target, st, exists))
+      return open_fault (name, std::strerror (errno));
+    if (exists && S_ISDIR (st.st_mode))
+      return open_fault (name, std::strerror (EISDIR));
+    if (exists && ! S_ISREG (st.st_mode))
+      return write_stream (name, target, data, size);
+
+    const std::size_t slash = target.rfind ('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0 ? "/" : target.substr (0, slash);
+    // The new file's name says whose it is, and stays within the length
+    // of a name.
+    std::string base = target.substr (slash == std::string::npos ? 0
+                                      : slash + 1);
+    if (base.size () > 200)
+      base.resize (200);
+    temp_file tmp;
+    std::string path = folder + "/" + base + ".saveledger-XXXXXX";
+    tmp.fd = ::mkostemp (&path[0], O_CLOEXEC);
+    if (tmp.fd < 0)
+      {
+        const std::string why
+          = std::string ("no new file can be made in its folder: ")
+            + std::strerror (errno);
+        if (exists)
+          return write_in_place (name, target, data, size, sync, why);
+        return open_fault (name, std::strerror (errno));
+      }
+    tmp.path = path;
+
+    if (exists)
+      {
+        // The file keeps its owner where this process may give it; where
+        // it may not, the file is written in place rather than taken over.
+        if ((st.st_uid != ::geteuid () || st.st_gid != ::getegid ())
+            && ::fchown (tmp.fd, st.st_uid, st.st_gid) != 0)
+          {
+            const std::string why
+              = std::string ("a new file cannot be given its owner: ")
+                + std::strerror (errno);
+            ::close (tmp.fd);
+            tmp.fd = -1;
+            ::unlink (tmp.path.c_str ());
+            tmp.path.clear ();
+            return write_in_place (name, target, data, size, sync, why);
+          }
+        ::fchmod (tmp.fd, st.st_mode & 07777);
+      }
+    else
+      {
+        const mode_t mask = ::umask (0);
+        ::umask (mask);
+        ::fchmod (tmp.fd, 0666 & ~mask);
+      }
+
+    if (! write_all (tmp.fd, data, size, true)
+        || (sync && ::fsync (tmp.fd) != 0))
+      return write_fault (name, std::strerror (errno));
+    const int fd = tmp.fd;
+    tmp.fd = -1;
+    if (::close (fd) != 0)
+      return write_fault (name, std::strerror (errno));
+    if (::rename (tmp.path.c_str (), target.c_str ()) != 0)
+      return write_fault (name, std::strerror (errno));
+    tmp.path.clear ();
+
+    // The rename itself reaches the disk with the folder.
+    if (sync)
+      {
+        const int dir = ::open (folder.c_str (), O_RDONLY | O_DIRECTORY
+                                                 | O_CLOEXEC);
+        if (dir >= 0)
+          {
+            ::fsync (dir);
+            ::close (dir);
+          }
+      }
+    return "";
+  }
+}
+
+#endif
