@@ -253,4 +253,63 @@ integer_text (const octave_value& v)
   return std::string (buf, end - buf);
 }
 
+// The logical value of a logical scalar; the host has none for a sparse one.
+inline bool
+truth (const octave_value& v)
+{
+  if (v.issparse () && v.numel () == 1)
+    return v.bool_array_value ().xelem (0);
+  return v.bool_value ();
+}
+
+// The real part of a number, its imaginary part (0 for a real number) in
+// IMAG: the caller refuses a value that would lose it.
+inline double
+real_value (const octave_value& v, double& imag)
+{
+  if (v.iscomplex ())
+    {
+      const Complex c = v.complex_value ();
+      imag = c.imag ();
+      return c.real ();
+    }
+  imag = 0;
+  return v.double_value ();
+}
+
+namespace ledger
+{
+  // The text of an object key K into OUT: text as it is, a logical value
+  // as true or false, a number as the text of its value (a double in its
+  // shortest digits, without ".0").  Returns the fault for anything else,
+  // the imaginary part of a complex key in IMAG.
+  inline tree_fault
+  key_text (const octave_value& k, std::string& out, double& imag)
+  {
+    imag = 0;
+    if (k.is_string ())
+      {
+        if (! is_text_row (k))
+          return tree_fault::not_a_row;
+        const charNDArray c = chars_of (k);
+        out.assign (c.data (), c.numel ());
+        return tree_fault::none;
+      }
+    if (k.numel () != 1 || ! (k.isnumeric () || k.islogical ()))
+      return tree_fault::not_a_key;
+    if (k.islogical ())
+      out = truth (k) ? "true" : "false";
+    else if (k.isinteger ())
+      out = integer_text (k);
+    else
+      {
+        const double x = real_value (k, imag);
+        if (imag != 0)
+          return tree_fault::not_real;
+        out = number_text::double_string (x, false);
+      }
+    return tree_fault::none;
+  }
+}
+
 #endif
