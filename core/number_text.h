@@ -290,7 +290,7 @@ namespace ledger
     if (k.is_string ())
       {
         if (! is_text_row (k))
-          return tree_fault::not_a_row;
+          return tree_fault::not_a_key;
         const charNDArray c = chars_of (k);
         out.assign (c.data (), c.numel ());
         return tree_fault::none;
