@@ -64,19 +64,11 @@
 
 function text = ledgerencode (value, varargin)
 
-  try
-    if (nargin == 1)
-      ## Straight to the module; the options as numbers, which cost no call.
-      text = __ledgertext__ (value, 0, 0, 0, 1);
-    elseif (nargin == 0)
-      print_usage ();
-    else
-      [pretty, preserve, lines] = write_options ("ledgerencode", varargin);
-      text = __ledgertext__ (value, pretty, preserve, lines, 1);
-    endif
-  catch err
-    emit_failure ("ledgerencode", err);
-  end_try_catch
+  if (nargin < 1)
+    print_usage ();
+  endif
+  ## The module reads the options and names this function in its errors.
+  text = __ledgertext__ (value, varargin{:});
 
 endfunction
 

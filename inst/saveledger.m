@@ -105,29 +105,12 @@ function errmsg = saveledger (value, file, varargin)
   if (nargin < 2)
     print_usage ();
   endif
-  if (! (ischar (file) && rows (file) <= 1 && ndims (file) == 2))
-    check_row ("saveledger", "FILE", file);
-  endif
-  ## "~/x.json" means the home folder here as it does to fopen and loadledger.
-  if (strncmp (file, "~", 1))
-    file = tilde_expand (file);
-  endif
-  try
-    if (isempty (varargin))
-      ## The options as numbers, which cost no call.
-      errmsg = __ledgersave__ (value, file, 0, 0, 0, 1);
-    else
-      [pretty, preserve, lines] = write_options ("saveledger", varargin);
-      errmsg = __ledgersave__ (value, file, pretty, preserve, lines, 1);
-    endif
-  catch err
-    emit_failure ("saveledger", err);
-  end_try_catch
-  if (! isempty (errmsg))
-    errmsg = ["saveledger: " errmsg];
-    if (nargout < 1)
-      error ("ledgerkit:io", "%s", errmsg);
-    endif
+  ## The module reads the options and names this function in its errors; a
+  ## file that cannot be written is raised there unless ERRMSG is asked for.
+  if (nargout > 0)
+    errmsg = __ledgersave__ (value, file, varargin{:});
+  else
+    __ledgersave__ (value, file, varargin{:});
   endif
 
 endfunction

@@ -17,14 +17,11 @@
 #include <octave/ov-struct.h>
 #include <octave/ov-bool.h>
 #include <octave/parse.h>
+#include <octave/file-ops.h>
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -34,6 +31,11 @@
 #include <string>
 #include <type_traits>
 #include <vector>
+
+#include "../core/tree.h"
+#include "../core/number_text.h"
+#include "../core/files.h"
+#include "../core/options.h"
 
 // The writer's smallest steps, inlined wherever they are used, whatever
 // the size of the code around them.
@@ -169,201 +171,6 @@ struct byte_string
   }
 };
 
-// The text of a number: an integer in plain digits, a double in its
-// correctly rounded digits at the fewest count that reads back as the same
-// double.  Written into a small buffer of the caller's.
-struct number_text
-{
-  // 2^53: every whole number below it is a double exactly.
-  static constexpr double two53 = 9007199254740992.0;
-
-  // Plain decimal digits, "-" in front of a negative number.
-  template <typename T>
-  static char * digits (char *buf, T x)
-  {
-    return std::to_chars (buf, buf + 32, x).ptr;
-  }
-
-  static std::string double_string (double x, bool point)
-  {
-    char buf[40];
-    return std::string (buf, double_chars (buf, x, point));
-  }
-
-  // The text of X into BUF (40 bytes); returns its length.  The digits are
-  // those of the correctly rounded scientific form at the smallest precision
-  // that reads back as X.  No precision below the shortest round-trip digit
-  // count reads back, so the search starts there.  The shortest digits are
-  // the nearest of their length to X, so they are the correctly rounded
-  // ones whenever the doubles around X are evenly spaced; only at a power
-  // of two, where the gap below is half the gap above, can the correctly
-  // rounded digits of that length fall outside and need more digits.
-  static std::size_t double_chars (char *buf, double x, bool point)
-  {
-    if (std::isnan (x))
-      return put (buf, "NaN");
-    if (std::isinf (x))
-      return put (buf, x > 0 ? "Inf" : "-Inf");
-    char *p = buf;
-    if (std::signbit (x))
-      *p++ = '-';
-    const double m = std::fabs (x);
-    if (m == 0)
-      return p - buf + put (p, point ? "0.0" : "0");
-
-    char d[24];
-    int n, E;
-    if (m < two53 && m == std::trunc (m))
-      {
-        // A whole number below 2^53 is its own shortest text: any decimal
-        // with fewer digits is a whole number at least 1 away, beyond the
-        // half gap to its neighbours.
-        n = std::to_chars (d, d + sizeof d,
-                           static_cast<std::uint64_t> (m)).ptr - d;
-        E = n - 1;
-      }
-    else
-      {
-        char sci[32];
-        char *sci_end
-          = std::to_chars (sci, sci + sizeof sci, m,
-                           std::chars_format::scientific).ptr;
-        if (lopsided (m))
-          sci_end = round_back (sci, sci_end, m);
-        n = split (sci, sci_end, d, E);
-      }
-    while (n > 1 && d[n-1] == '0')
-      n--;
-    return p - buf + layout (p, d, n, E, point);
-  }
-
-  // True when the gap to the next double below M is narrower than the gap
-  // above: M is a power of two above the smallest normal.
-  static bool lopsided (double m)
-  {
-    std::uint64_t bits;
-    std::memcpy (&bits, &m, sizeof bits);
-    return (bits & 0xfffffffffffffULL) == 0 && (bits >> 52) > 1;
-  }
-
-  // The correctly rounded text of M at the fewest digits, from the count of
-  // the shortest text S up, that reads back as M; written over S.
-  static char * round_back (char *s, char *end, double m)
-  {
-    const char *e = static_cast<const char *> (std::memchr (s, 'e',
-                                                            end - s));
-    const int least = e - s > 1 ? e - s - 1 : 1;
-    char t[32];
-    char *t_end = t;
-    for (int k = least; k <= 17; k++)
-      {
-        t_end = std::to_chars (t, t + sizeof t, m,
-                               std::chars_format::scientific, k - 1).ptr;
-        // The shortest digits read back: when they are also the correctly
-        // rounded ones, nothing needs reading.
-        if (k == least && t_end - t == end - s
-            && std::memcmp (t, s, end - s) == 0)
-          return end;
-        if (reads_back (t, t_end, m))
-          break;
-      }
-    std::memcpy (s, t, t_end - t);
-    return s + (t_end - t);
-  }
-
-  static std::size_t put (char *buf, const char *s)
-  {
-    const std::size_t n = std::strlen (s);
-    std::memcpy (buf, s, n);
-    return n;
-  }
-
-  static bool reads_back (const char *s, const char *end, double m)
-  {
-    double back = 0;
-    if (std::from_chars (s, end, back).ec == std::errc ())
-      return back == m;
-    // Out of the range of doubles: the platform reading decides.
-    const std::string copy (s, end);
-    return std::strtod (copy.c_str (), nullptr) == m;
-  }
-
-  // The digits D and decimal exponent E of the scientific text S, which
-  // reads "d.ddde+XX" or "de-XX"; returns the number of digits.
-  static int split (const char *s, const char *end, char *d, int& E)
-  {
-    int n = 0;
-    const char *q = s;
-    for (; *q != 'e'; q++)
-      if (*q != '.')
-        d[n++] = *q;
-    const bool negative = (q[1] == '-');
-    E = 0;
-    for (q += 2; q < end; q++)
-      E = 10 * E + (*q - '0');
-    if (negative)
-      E = -E;
-    return n;
-  }
-
-  // Lays out the N digits D of a value of decimal exponent E: positional
-  // for exponents from -6 to 20, exponent form outside.
-  static std::size_t layout (char *out, const char *d, int n, int E,
-                             bool point)
-  {
-    char *p = out;
-    if (E >= 0 && E <= 20)
-      {
-        if (n <= E + 1)
-          {
-            p = copy (p, d, n);
-            p = fill (p, '0', E + 1 - n);
-            if (point)
-              p = copy (p, ".0", 2);
-          }
-        else
-          {
-            p = copy (p, d, E + 1);
-            *p++ = '.';
-            p = copy (p, d + E + 1, n - E - 1);
-          }
-      }
-    else if (E >= -6 && E <= -1)
-      {
-        p = copy (p, "0.", 2);
-        p = fill (p, '0', -E - 1);
-        p = copy (p, d, n);
-      }
-    else
-      {
-        *p++ = d[0];
-        if (n > 1)
-          {
-            *p++ = '.';
-            p = copy (p, d + 1, n - 1);
-          }
-        *p++ = 'e';
-        p = std::to_chars (p, p + 8, E).ptr;
-      }
-    return p - out;
-  }
-
-  // Short copies, done in place rather than by a library call.
-  static char * copy (char *p, const char *s, int n)
-  {
-    for (int i = 0; i < n; i++)
-      p[i] = s[i];
-    return p + n;
-  }
-
-  static char * fill (char *p, char c, int n)
-  {
-    for (int i = 0; i < n; i++)
-      p[i] = c;
-    return p + n;
-  }
-};
-
 // The writer: walks a tree and appends its JSON text to its output.
 class json_writer
 {
@@ -428,20 +235,16 @@ public:
   std::vector<octave_map> maps;
   // True while an ordinary value is being written: then anything the
   // writer does not lay out itself, and any fault, starts the whole value
-  // again through ledgertree's conversion (see render).
-  bool plain;
+  // again through the conversion to a tree (see render).
+  bool from_values;
   struct redo { };
-  // The last set of field names met, and the places of keys and values in
-  // it (-1: none).
-  octave_scalar_map known;
-  octave_idx_type known_keys;
-  octave_idx_type known_values;
+  ledger::object_rule objects;
 
   json_writer (bool pretty_arg, bool preserve_arg, const char *who_arg,
-               bool plain_arg = false)
+               bool from_values_arg = false)
     : output (), pretty (pretty_arg), preserve (preserve_arg), who (who_arg),
-      line (0), stack (), names (), maps (), plain (plain_arg), known (),
-      known_keys (-1), known_values (-1)
+      line (0), stack (), names (), maps (), from_values (from_values_arg),
+      objects ()
   { }
 
   // Back to the start, to write a tree.
@@ -452,72 +255,30 @@ public:
     names.clear ();
     maps.clear ();
     line = 0;
-    plain = false;
+    from_values = false;
   }
 
   // ---------------------------------------------------------------- faults
-  // Every tree that cannot be written as it stands is refused with one of
-  // these texts, the place of the value after it.
+  // Every tree that cannot be written as it stands is refused with the
+  // core's text of its fault, the place of the value after it.
 
-  [[noreturn]] void fail (const std::string& what,
+  [[noreturn]] void fail (ledger::tree_fault f, const octave_value& v,
                           const std::string& place) const
   {
-    if (plain)
+    if (from_values)
       throw redo ();
-    error_with_id ("ledgerkit:tree", "%s: %s (%s).", who, what.c_str (),
-                   place.c_str ());
+    ledger::tree_error (who, ledger::fault_text (f, v), place);
   }
 
-  static std::string not_a_value (const octave_value& v)
+  [[noreturn]] void fail_imaginary (double imag,
+                                    const std::string& place) const
   {
-    return describe (v) + " cannot be written as JSON";
-  }
-  static std::string not_a_row (const octave_value& v)
-  {
-    return describe (v) + " is not one row of text";
-  }
-  static std::string not_a_key (const octave_value& v)
-  {
-    return "a key must be one text, one number or one logical value, not "
-           + describe (v);
-  }
-  static std::string not_real (double imag)
-  {
-    return "a complex number with the imaginary part "
-           + number_text::double_string (imag, false) + " cannot be written";
-  }
-  static std::string not_a_cell (const char *field, const octave_value& v)
-  {
-    return std::string ("the field '") + field + "' of an object must be a "
-           "cell array, not " + describe (v);
-  }
-  static const char * no_fields ()
-  {
-    return "an object needs the fields 'keys' and 'values'";
-  }
-  static const char * no_elements ()
-  {
-    return "a structure array with fields but no elements cannot be written";
-  }
-  static std::string unpaired (octave_idx_type keys, octave_idx_type values)
-  {
-    return std::string ("an object has ")
-           + (values < keys ? "fewer" : "more") + " values than keys (keys: "
-           + std::to_string (keys) + ", values: " + std::to_string (values)
-           + ")";
-  }
-
-  static std::string not_documents (const octave_value& v)
-  {
-    return "with JSON Lines the tree must be a cell array of documents, not "
-           + describe (v);
-  }
-
-  // "a 1x2 double", "a 2x3 char array", "a 1x1 function_handle".
-  static std::string describe (const octave_value& v)
-  {
-    const std::string c = v.class_name ();
-    return "a " + v.dims ().str () + " " + c + (c == "char" ? " array" : "");
+    if (from_values)
+      throw redo ();
+    ledger::tree_error (who, ledger::fault_text (
+                               ledger::tree_fault::not_real, octave_value (),
+                               number_text::double_string (imag, false)),
+                        place);
   }
 
   // The place of the value being written: the path of the open containers
@@ -525,25 +286,24 @@ public:
   // Lines.
   std::string place (std::size_t frames, const std::string& tail = "") const
   {
-    std::string path;
+    std::string pointer;
     for (std::size_t k = 0; k < frames; k++)
       {
         const frame& f = stack[k];
-        path += '/';
         if (! f.is_object ())
-          path += std::to_string (f.next - 1);
+          ledger::append_index (pointer, f.next - 1);
+        else if (f.what == tree_object)
+          {
+            std::string key;
+            double imag;
+            ledger::key_text (f.keys[f.next - 1], key, imag);
+            ledger::append_token (pointer, key);
+          }
         else
-          for (char c : f.what == tree_object ? key_text (f.keys[f.next - 1])
-                                              : field (k, f.next - 1))
-            path += c == '~' ? "~0" : c == '/' ? "~1" : std::string (1, c);
+          ledger::append_token (pointer, field (k, f.next - 1));
       }
-    path += tail;
-    std::string s = path.empty () ? "at the top" : "at " + path;
-    if (line > 0)
-      s += (path.empty () ? " of line " : " in line ") + std::to_string (line);
-    else if (path.empty ())
-      s += " of the tree";
-    return s;
+    pointer += tail;
+    return ledger::place_text (pointer, line);
   }
 
   std::string here () const { return place (stack.size ()); }
@@ -564,9 +324,8 @@ public:
   // from 1.
   std::string key_place () const
   {
-    const frame& f = stack.back ();
-    return "key " + std::to_string (f.next) + " of the object "
-           + place (stack.size () - 1);
+    return ledger::key_place (stack.back ().next - 1,
+                              place (stack.size () - 1));
   }
 
   // ---------------------------------------------------------------- walker
@@ -576,7 +335,7 @@ public:
   void value (const octave_value& v, int depth, int level = 0)
   {
     const std::size_t base = stack.size ();
-    if (plain)
+    if (from_values)
       ordinary (v, depth, level);
     else
       node (v, depth);
@@ -641,11 +400,12 @@ public:
   void documents (const octave_value& tree)
   {
     // An ordinary value that ledgertree makes a cell of is rare here.
-    if (! tree.iscell () && plain)
+    if (! tree.iscell () && from_values)
       throw redo ();
     if (! tree.iscell ())
       error_with_id ("ledgerkit:tree", "%s: %s.", who,
-                     not_documents (tree).c_str ());
+                     ledger::fault_text (ledger::tree_fault::not_documents,
+                                         tree).c_str ());
     const Cell& docs = cell_ref (tree);
     each (docs.numel (), [&] (octave_idx_type i)
       {
@@ -658,7 +418,7 @@ public:
   // The cell that V, a cell array, holds, without a copy.
   static const Cell& cell_ref (const octave_value& v)
   {
-    return static_cast<const octave_cell&> (v.get_rep ()).matrix_ref ();
+    return ledger::cell_of (v);
   }
 
   // Writes a leaf, or opens a container on the stack.
@@ -674,15 +434,15 @@ public:
     else if (v.is_string ())
       {
         if (! characters (v))
-          fail (not_a_row (v), here ());
+          fail (ledger::tree_fault::not_a_row, v, here ());
       }
     else if (! v.isnumeric () && ! v.islogical ())
-      fail (not_a_value (v), here ());
+      fail (ledger::tree_fault::not_a_value, v, here ());
     else if (v.numel () == 1)
       {
         const double imag = scalar (v);
         if (imag != 0)
-          fail (not_real (imag), here ());
+          fail_imaginary (imag, here ());
       }
     else
       numbers (v, depth);
@@ -690,82 +450,28 @@ public:
 
   void structure (const octave_value& v, int depth)
   {
-    // The fields keys and values: of a scalar structure read in place where
-    // the interpreter hands out its map, else of a copy of the first element.
-    const octave_value *keys_field = nullptr;
-    const octave_value *values_field = nullptr;
-    const octave_scalar_map *in_place = nullptr;
-    octave_scalar_map first;
-    if (v.get_rep ().fast_elem_insert_self (&in_place, btyp_struct))
-      ;
-    else if (v.numel () == 1)
-      {
-        first = v.scalar_map_value ();
-        in_place = &first;
-      }
-    else
-      {
-        const octave_map m = v.map_value ();
-        if (m.nfields () > 0 && m.numel () == 0)
-          fail (no_elements (), here ());
-        if (m.nfields () > 0)
-          first = m.checkelem (0);
-        in_place = &first;
-      }
-    const octave_scalar_map& m = *in_place;
-    if (m.nfields () == 0)
+    if (v.nfields () == 0)
       {
         output += "null";
         return;
       }
-    // The reader gives all its objects one set of field names: their places
-    // are looked up once.  Holding that set keeps it, and so its identity.
-    if (m.begin () != known.begin ())
+    const Cell *keys = nullptr;
+    const Cell *values = nullptr;
+    octave_value bad;
+    const ledger::tree_fault f = objects.cells (v, keys, values, bad);
+    if (f == ledger::tree_fault::unpaired)
       {
-        known = m;
-        known_keys = field_index (m, "keys");
-        known_values = field_index (m, "values");
+        if (from_values)
+          throw redo ();
+        ledger::tree_error (who, ledger::fault_text (f, bad, "",
+                                                     keys->numel (),
+                                                     values->numel ()),
+                            here ());
       }
-    if (known_keys >= 0)
-      keys_field = &m.contents (known_keys);
-    if (known_values >= 0)
-      values_field = &m.contents (known_values);
-    if (! keys_field || ! values_field)
-      fail (no_fields (), here ());
-    if (! keys_field->iscell ())
-      fail (not_a_cell ("keys", *keys_field), here ());
-    if (! values_field->iscell ())
-      fail (not_a_cell ("values", *values_field), here ());
-    // The cells stay alive in the tree after the copy of a map is gone.
-    const Cell& keys = cell_ref (*keys_field);
-    const Cell& values = cell_ref (*values_field);
-    const octave_idx_type n = keys.numel ();
-    if (values.numel () != n)
-      fail (unpaired (n, values.numel ()), here ());
-    open (tree_object, keys.data (), values.data (), n, depth);
-  }
-
-  // True when M, of two fields, is an object node: its fields keys and
-  // values both cells.  A tree's nodes share their field names, which are
-  // looked up once.
-  bool is_node (const octave_scalar_map& m)
-  {
-    if (m.begin () != known.begin ())
-      {
-        known = m;
-        known_keys = field_index (m, "keys");
-        known_values = field_index (m, "values");
-      }
-    return known_keys >= 0 && known_values >= 0
-           && m.contents (known_keys).iscell ()
-           && m.contents (known_values).iscell ();
-  }
-
-  static octave_idx_type field_index (const octave_scalar_map& m,
-                                      const char *name)
-  {
-    const auto p = m.seek (name);
-    return p == m.end () ? -1 : m.index (p);
+    if (f != ledger::tree_fault::none)
+      fail (f, bad, here ());
+    // The cells stay alive in the tree after a copy of a map is gone.
+    open (tree_object, keys->data (), values->data (), keys->numel (), depth);
   }
 
   void array (const Cell& items, int depth)
@@ -784,9 +490,18 @@ public:
         output += what & 1 ? "{}" : "[]";
         return nullptr;
       }
+    room_below (depth, 1);
     output += what & 1 ? '{' : '[';
     stack.push_back (frame {{keys}, {items}, 0, n, depth, level, what});
     return &stack.back ();
+  }
+
+  // Refuses LEVELS more levels of nesting below a container at DEPTH that
+  // no reading could take back.
+  hot void room_below (int depth, int levels)
+  {
+    if (__builtin_expect (depth + levels > ledger::depth_limit, 0))
+      fail (ledger::tree_fault::too_deep, octave_value (), here ());
   }
 
   // The spaces that start a pretty line at DEPTH.
@@ -851,6 +566,7 @@ public:
         output += "[]";
         return;
       }
+    room_below (depth, 1);
     output += '[';
     // Room for the usual length of an element, so that a long vector does
     // not copy the whole text each time the string grows.
@@ -880,7 +596,7 @@ public:
               const octave_value_list index (octave_value (i + 1));
               const double imag = scalar (whole.index_op (index));
               if (imag != 0)
-                fail (not_real (imag), element (i));
+                fail_imaginary (imag, element (i));
             });
         }
         break;
@@ -1032,7 +748,7 @@ public:
         const octave_scalar_map *m = nullptr;
         if (! v.get_rep ().fast_elem_insert_self (&m, btyp_struct))
           throw redo ();
-        if (nf == 2 && is_node (*m))
+        if (objects.is_node (*m))
           structure (v, depth);
         else
           {
@@ -1043,7 +759,7 @@ public:
         return;
       }
     const octave_map m = v.map_value ();
-    if (nf == 2 && m.isfield ("keys") && m.isfield ("values"))
+    if (ledger::object_rule::node_fields (m))
       throw redo ();
     if (n == 0)
       {
@@ -1128,6 +844,7 @@ public:
   template <typename A>
   void nest (const A& a, const dim_vector& dv, int leaf, int depth)
   {
+    room_below (depth, dv.ndims ());
     // Room for the usual length of an element, as for a flat array; a
     // text too large for memory fails here, before it is written.
     output.reserve (output.size ()
@@ -1228,92 +945,19 @@ public:
   }
 
   // An object key, always a JSON string: one text, or one number or
-  // logical value written as a text.
+  // logical value written as the core's text of its value.
   void key (const octave_value& v)
   {
-    if (v.is_string ())
-      {
-        if (! characters (v))
-          fail (not_a_key (v), key_place ());
-        return;
-      }
-    if (v.numel () != 1 || ! (v.isnumeric () || v.islogical ()))
-      fail (not_a_key (v), key_place ());
-    double imag = 0;
-    if (v.iscomplex ())
-      real_value (v, imag);
-    if (imag != 0)
-      fail (not_real (imag), key_place ());
-    string_literal (key_text (v));
-  }
-
-  // The text of a key that key accepts.
-  static std::string key_text (const octave_value& v)
-  {
-    if (v.is_string ())
-      {
-        const charNDArray c = v.char_array_value ();
-        return std::string (c.data (), c.numel ());
-      }
-    if (v.islogical ())
-      return truth (v) ? "true" : "false";
-    if (v.isinteger ())
-      return integer_text (v);
+    if (v.is_string () && characters (v))
+      return;
+    std::string key_str;
     double imag;
-    return number_text::double_string (real_value (v, imag), false);
-  }
-
-  // The logical value of a logical; the host has none for a sparse one.
-  static bool truth (const octave_value& v)
-  {
-    if (v.issparse () && v.numel () == 1)
-      return v.bool_array_value ().xelem (0);
-    return v.bool_value ();
-  }
-
-  // The real part of a number, its imaginary part (0 for a real number) in
-  // IMAG: the caller refuses a value that would lose it.
-  static double real_value (const octave_value& v, double& imag)
-  {
-    if (v.iscomplex ())
-      {
-        const Complex c = v.complex_value ();
-        imag = c.imag ();
-        return c.real ();
-      }
-    imag = 0;
-    return v.double_value ();
-  }
-
-  // The digits of one integer value of any class, as a string.
-  static std::string integer_text (const octave_value& v)
-  {
-    char buf[32];
-    char *end;
-    // The 64-bit values are read as integers: the host's plain conversion
-    // goes through a double and would round those beyond 2^53.
-    if (v.is_uint64_type ())
-      {
-        const unsigned long long x
-          = v.is_scalar_type () ? v.uint64_scalar_value ().value ()
-          : v.numel () > 0 ? v.uint64_array_value ().xelem (0).value ()
-          : v.uint64_value ();
-        end = number_text::digits (buf, x);
-      }
-    else if (v.is_int64_type ())
-      {
-        const long long x
-          = v.is_scalar_type () ? v.int64_scalar_value ().value ()
-          : v.numel () > 0 ? v.int64_array_value ().xelem (0).value ()
-          : v.int64_value ();
-        end = number_text::digits (buf, x);
-      }
-    else if (v.is_uint32_type () || v.is_uint16_type () || v.is_uint8_type ())
-      end = number_text::digits (buf, static_cast<unsigned long long>
-                                        (v.uint_value ()));
-    else
-      end = number_text::digits (buf, static_cast<long long> (v.int_value ()));
-    return std::string (buf, end - buf);
+    const ledger::tree_fault f = ledger::key_text (v, key_str, imag);
+    if (f == ledger::tree_fault::not_real)
+      fail_imaginary (imag, key_place ());
+    if (f != ledger::tree_fault::none)
+      fail (f, v, key_place ());
+    string_literal (key_str);
   }
 
   // A character array as one string literal, read in place.  Returns false,
@@ -1390,191 +1034,6 @@ public:
         }
         break;
       }
-  }
-
-  // ------------------------------------------------------------ file output
-  // saveledger's file: the whole text goes to a new file beside the target,
-  // flushed to disk and renamed over it, so that the target holds the old
-  // text or the whole new one at every moment.
-
-  // A new file that is removed again unless it was renamed into place,
-  // however the call ends (a fault, Ctrl-C).
-  struct temp_file
-  {
-    std::string path;
-    int fd = -1;
-
-    temp_file () = default;
-    temp_file (const temp_file&) = delete;
-    temp_file& operator = (const temp_file&) = delete;
-    ~temp_file ()
-    {
-      if (fd >= 0)
-        ::close (fd);
-      if (! path.empty ())
-        ::unlink (path.c_str ());
-    }
-  };
-
-  static std::string open_fault (const std::string& name, const char *why)
-  {
-    return "unable to open the file '" + name + "' for writing (" + why
-           + ").";
-  }
-
-  static std::string write_fault (const std::string& name, const char *why)
-  {
-    return "unable to write the file '" + name + "' (" + why + ").";
-  }
-
-  // Writes all SIZE bytes of DATA to FD; false with errno set on a fault.
-  // With QUIT, Ctrl-C is looked for between pieces.
-  static bool write_all (int fd, const char *data, std::size_t size,
-                         bool quit)
-  {
-    const std::size_t piece = std::size_t (8) << 20;
-    while (size > 0)
-      {
-        if (quit)
-          octave_quit ();
-        const ssize_t n = ::write (fd, data, std::min (size, piece));
-        if (n < 0 && errno == EINTR)
-          continue;
-        if (n <= 0)
-          {
-            if (n == 0)
-              errno = EIO;
-            return false;
-          }
-        data += n;
-        size -= n;
-      }
-    return true;
-  }
-
-  // Turns the name TARGET into the file it stands for after symbolic
-  // links; ST is its status and EXISTS says whether there is one.  False
-  // with errno set when the name cannot be followed.
-  static bool follow (std::string& target, struct stat& st, bool& exists)
-  {
-    for (int hops = 0; hops < 40; hops++)
-      {
-        if (::lstat (target.c_str (), &st) != 0)
-          {
-            exists = false;
-            return errno == ENOENT;
-          }
-        exists = true;
-        if (! S_ISLNK (st.st_mode))
-          return true;
-        std::vector<char> link (st.st_size > 0 ? st.st_size + 1 : 4096);
-        const ssize_t n = ::readlink (target.c_str (), link.data (),
-                                      link.size ());
-        if (n < 0)
-          return false;
-        const std::string to (link.data (), n);
-        const std::size_t slash = target.rfind ('/');
-        if (to[0] == '/' || slash == std::string::npos)
-          target = to;
-        else
-          target = target.substr (0, slash + 1) + to;
-      }
-    errno = ELOOP;
-    return false;
-  }
-
-  // Writes the text in place: for what is not a regular file (a device, a
-  // pipe), and for a file in a folder that takes no new file.
-  static std::string write_in_place (const std::string& name,
-                                     const std::string& target,
-                                     const byte_string& json, bool regular)
-  {
-    const int fd = ::open (target.c_str (),
-                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-      return open_fault (name, std::strerror (errno));
-    bool ok = write_all (fd, json.data (), json.size (), false);
-    if (ok && regular)
-      ok = ::fsync (fd) == 0;
-    const int fault = errno;
-    if (::close (fd) != 0 && ok)
-      return write_fault (name, std::strerror (errno));
-    return ok ? "" : write_fault (name, std::strerror (fault));
-  }
-
-  // Replaces the file NAME by JSON; returns the fault, empty on success.
-  static std::string save (const std::string& name, const byte_string& json)
-  {
-    if (name.empty ())
-      return open_fault (name, std::strerror (ENOENT));
-    if (name.find ('\0') != std::string::npos)
-      return open_fault (name, "a file name cannot hold a zero byte");
-    std::string target = name;
-    struct stat st;
-    bool exists;
-    if (! follow (target, st, exists))
-      return open_fault (name, std::strerror (errno));
-    if (exists && S_ISDIR (st.st_mode))
-      return open_fault (name, std::strerror (EISDIR));
-    if (exists && ! S_ISREG (st.st_mode))
-      return write_in_place (name, target, json, false);
-
-    const std::size_t slash = target.rfind ('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0 ? "/" : target.substr (0, slash);
-    // The new file's name says whose it is, and stays within the length
-    // of a name.
-    std::string base = target.substr (slash == std::string::npos ? 0
-                                      : slash + 1);
-    if (base.size () > 200)
-      base.resize (200);
-    temp_file tmp;
-    std::string path = folder + "/" + base + ".saveledger-XXXXXX";
-    tmp.fd = ::mkostemp (&path[0], O_CLOEXEC);
-    if (tmp.fd < 0)
-      {
-        if (exists && (errno == EACCES || errno == EPERM || errno == EROFS))
-          return write_in_place (name, target, json, true);
-        return open_fault (name, std::strerror (errno));
-      }
-    tmp.path = path;
-
-    if (exists)
-      {
-        // The file keeps its owner where this process may give it; where
-        // it may not, the file is written in place rather than taken over.
-        if ((st.st_uid != ::geteuid () || st.st_gid != ::getegid ())
-            && ::fchown (tmp.fd, st.st_uid, st.st_gid) != 0)
-          return write_in_place (name, target, json, true);
-        ::fchmod (tmp.fd, st.st_mode & 07777);
-      }
-    else
-      {
-        const mode_t mask = ::umask (0);
-        ::umask (mask);
-        ::fchmod (tmp.fd, 0666 & ~mask);
-      }
-
-    if (! write_all (tmp.fd, json.data (), json.size (), true)
-        || ::fsync (tmp.fd) != 0)
-      return write_fault (name, std::strerror (errno));
-    const int fd = tmp.fd;
-    tmp.fd = -1;
-    if (::close (fd) != 0)
-      return write_fault (name, std::strerror (errno));
-    if (::rename (tmp.path.c_str (), target.c_str ()) != 0)
-      return write_fault (name, std::strerror (errno));
-    tmp.path.clear ();
-
-    // The rename itself reaches the disk with the folder.
-    const int dir = ::open (folder.c_str (), O_RDONLY | O_DIRECTORY
-                                             | O_CLOEXEC);
-    if (dir >= 0)
-      {
-        ::fsync (dir);
-        ::close (dir);
-      }
-    return "";
   }
 };
 
@@ -1679,46 +1138,40 @@ DEFUN_DLD (__ledgeremit__, args, nargout,
 
 // The options of the text and file entries: PRETTY, PRESERVE and LINES from
 // ARGS (FIRST), (FIRST + 1) and (FIRST + 2).
+// The writer of an entry for the user function WHO: the name/value pairs
+// of ARGS from FIRST on, read with the core's table of writing options.
 static json_writer
-options (const octave_value_list& args, int first, const char *who,
-         bool& lines)
+writer_for (const char *who, const octave_value_list& args, int first,
+            bool& lines)
 {
-  if (args.length () != first + 3 && args.length () != first + 4)
-    error ("%s: %s input arguments are required.", who,
-           first == 1 ? "four or five" : "five or six");
-  const bool pretty = args(first).bool_value ();
-  const bool preserve = args(first + 1).bool_value ();
-  lines = args(first + 2).bool_value ();
-  if (pretty && lines)
-    error ("%s: JSON Lines are compact: PRETTY and LINES cannot both be "
-           "true.", who);
-  return json_writer (pretty, preserve, who,
-                      args.length () > first + 3
-                      && args(first + 3).bool_value ());
+  const ledger::settings s
+    = args.length () == first ? ledger::settings ()
+      : ledger::read_options (who, ledger::writing_options, args, first);
+  lines = s.lines;
+  return json_writer (s.pretty, s.preserve, who, true);
 }
 
 DEFUN_DLD (__ledgertext__, args, ,
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {@var{text} =} __ledgertext__ "
-  "(@var{tree}, @var{pretty}, @var{preserve}, @var{lines})\n"
-  "  @deftypefnx {ledgerkit} {@var{text} =} __ledgertext__ "
-  "(@var{value}, @var{pretty}, @var{preserve}, @var{lines}, @var{plain})\n"
+  "(@var{value}, @var{name}, @var{setting}, @dots{})\n"
   "\n"
-  "Return the JSON text of a tree of JSON values as a character row.\n"
+  "Return the JSON text of an ordinary value or a tree as a character row.\n"
   "\n"
-  "The text is what @qcode{__ledgeremit__} writes to a file.  With "
-  "@var{lines}, @var{tree} is a cell array and each element is written "
-  "compact on a line of its own, each line ending in a line feed.  With "
-  "@var{plain} true, @var{value} is an ordinary value, written as "
-  "@qcode{ledgertree} lays it out.\n"
+  "The options are those of @qcode{ledgerencode}, and so are the errors, "
+  "which name @qcode{ledgerencode}.  With the option @qcode{\"Lines\"}, "
+  "@var{value} is a cell array and each element is written compact on a "
+  "line of its own, each line ending in a line feed.\n"
   "\n"
   "This is a helper function for @qcode{ledgerencode}.  "
   "Do NOT call it directly.\n"
   "\n"
   "@end deftypefn")
 {
+  if (args.length () < 1)
+    error ("__ledgertext__: VALUE is required.");
   bool lines;
-  json_writer w = options (args, 1, "__ledgertext__", lines);
+  json_writer w = writer_for ("ledgerencode", args, 1, lines);
   render (w, args(0), lines);
 
   const std::size_t n = w.output.size ();
@@ -1728,32 +1181,43 @@ DEFUN_DLD (__ledgertext__, args, ,
   return octave_value_list (octave_value (chars, '\''));
 }
 
-DEFUN_DLD (__ledgersave__, args, ,
+DEFUN_DLD (__ledgersave__, args, nargout,
   "-*- texinfo -*-\n"
   "  @deftypefn {ledgerkit} {@var{errmsg} =} __ledgersave__ "
-  "(@var{tree}, @var{file}, @var{pretty}, @var{preserve}, @var{lines})\n"
-  "  @deftypefnx {ledgerkit} {@var{errmsg} =} __ledgersave__ "
-  "(@var{value}, @var{file}, @var{pretty}, @var{preserve}, @var{lines}, "
-  "@var{plain})\n"
+  "(@var{value}, @var{file}, @var{name}, @var{setting}, @dots{})\n"
   "\n"
-  "Replace a file by the JSON text of a tree of JSON values.\n"
+  "Replace a file by the JSON text of an ordinary value or a tree.\n"
   "\n"
   "The text, as @qcode{__ledgertext__} makes it, goes to a new file in the "
   "folder of @var{file} (after symbolic links), which is flushed to disk "
-  "and renamed over @var{file}.  @var{errmsg} is empty, or says why the "
-  "file could not be written.\n"
+  "and renamed over @var{file}.  The options are those of "
+  "@qcode{saveledger}.  A file that cannot be written raises an error "
+  "@qcode{\"ledgerkit:io\"}, or, when @var{errmsg} is asked for, is "
+  "reported there.\n"
   "\n"
   "This is a helper IO function for @qcode{saveledger}.  "
   "Do NOT call it directly.\n"
   "\n"
   "@end deftypefn")
 {
+  const char *who = "saveledger";
+  if (args.length () < 2)
+    error ("__ledgersave__: VALUE and FILE are required.");
+  const std::string name
+    = octave::sys::file_ops::tilde_expand (
+        ledger::text_argument (who, "FILE", args(1)));
   bool lines;
-  json_writer w = options (args, 2, "__ledgersave__", lines);
+  json_writer w = writer_for (who, args, 2, lines);
   render (w, args(0), lines);
-  const std::string name = file_name (args(1), "__ledgersave__");
-  return octave_value_list (octave_value (json_writer::save (name, w.output),
-                                          '\''));
+  std::string fault = ledger::replace_file (name, w.output.data (),
+                                            w.output.size ());
+  if (! fault.empty ())
+    {
+      fault = std::string (who) + ": " + fault;
+      if (nargout < 1)
+        error_with_id ("ledgerkit:io", "%s", fault.c_str ());
+    }
+  return octave_value_list (octave_value (fault, '\''));
 }
 
 /*
@@ -1822,12 +1286,10 @@ DEFUN_DLD (__ledgersave__, args, ,
 
 %!test
 %! ## tree, compact text, pretty text
-%! s12 = struct ("keys", {{"a"}, {"b"}}, "values", {{1}, {2}});
 %! cases = {
 %!   struct([]),                 "null", "null"
 %!   struct(),                   "null", "null"
 %!   repmat(struct(), 3, 1),     "null", "null"
-%!   s12,                        '{"a":1.0}', "{\n    \"a\": 1.0\n}"
 %!   obj(cell(0,1), cell(0,1)),  "{}", "{}"
 %!   cell(0,1),                  "[]", "[]"
 %!   {},                         "[]", "[]"
@@ -1857,10 +1319,14 @@ DEFUN_DLD (__ledgersave__, args, ,
 %!   assert (emit (cases{i,1}, true), cases{i,3});
 %! endfor
 
-## Fields beyond keys and values, and their order, do not matter.
+## The order of the fields does not matter; a field beyond keys and values
+## would be lost, and so would the elements of a struct array after its
+## first: both are refused.
 %!test
-%! s = struct ("values", {{1}}, "other", 3, "keys", {{"a"}});
+%! s = struct ("values", {{1}}, "keys", {{"a"}});
 %! assert (emit (s), '{"a":1.0}');
+%!error <an object needs the fields 'keys' and 'values' and no others \(at the top of the tree\)\.> emit (struct ("values", {{1}}, "other", 3, "keys", {{"a"}}))
+%!error <a 2x1 struct array is not an object: an object is one struct with the fields 'keys' and 'values' \(at /x\)\.> emit (obj ({"x"}, {struct("keys", {{"a"}; {"b"}}, "values", {{1}; {2}})}))
 
 ## Scalars, keys and integers
 %!test
@@ -2037,11 +1503,11 @@ DEFUN_DLD (__ledgersave__, args, ,
 %!   obj({"a"}, {1, 2}),          ["an object has more values than keys (keys: 1, values: 2) " top]
 %!   obj({"a", "b"}, {1}),        ["an object has fewer values than keys (keys: 2, values: 1) " top]
 %!   {obj({"a","b","c"}, {1,2,3,4})}, "an object has more values than keys (keys: 3, values: 4) (at /0)."
-%!   struct("keys", {{"a"}}),    ["an object needs the fields 'keys' and 'values' " top]
-%!   struct("key", {{"a"}}, "values", {{1}}), ["an object needs the fields 'keys' and 'values' " top]
+%!   struct("keys", {{"a"}}),    ["an object needs the fields 'keys' and 'values' and no others " top]
+%!   struct("key", {{"a"}}, "values", {{1}}), ["an object needs the fields 'keys' and 'values' and no others " top]
 %!   struct("keys", 1, "values", {{1}}), ["the field 'keys' of an object must be a cell array, not a 1x1 double " top]
 %!   struct("keys", {{"a"}}, "values", 1), ["the field 'values' of an object must be a cell array, not a 1x1 double " top]
-%!   {struct("keys", {}, "values", {})}, "a structure array with fields but no elements cannot be written (at /0)."
+%!   {struct("keys", {}, "values", {})}, "a 0x0 struct array is not an object: an object is one struct with the fields 'keys' and 'values' (at /0)."
 %! };
 %! for i = 1:rows (cases)
 %!   for pretty = [false true]
@@ -2057,19 +1523,33 @@ DEFUN_DLD (__ledgersave__, args, ,
 %!assert (emit (complex ([1 2], [0 -0])), "[1.0,2.0]")
 %!assert (emit (obj ({complex(1, 0)}, {1})), '{"1":1.0}')
 
-## Deep trees are written from a stack of their own.
+## Deep trees are written from a stack of their own, as deep as a reading
+## can be asked to take back, and no deeper.
 %!test
 %! c = {};
-%! for i = 1:50000
+%! for i = 1:10000
 %!   c = {c};
 %! endfor
-%! assert (emit (c), [repmat("[", 1, 50001), repmat("]", 1, 50001)]);
+%! assert (emit (c), [repmat("[", 1, 10001), repmat("]", 1, 10001)]);
+%! try
+%!   emit ({c});
+%!   error ("no error was raised");
+%! catch err
+%!   assert (err.identifier, "ledgerkit:tree");
+%!   assert (err.message, ["__ledgeremit__: the value is nested deeper than 10000 levels, more than can be read back (at " repmat("/0", 1, 10000) ")."]);
+%! end_try_catch
 %!test
 %! s = struct ([]);
-%! for i = 1:20000
+%! for i = 1:10000
 %!   s = obj ({"a"}, {s});
 %! endfor
-%! assert (emit (s), [repmat('{"a":', 1, 20000), "null", repmat("}", 1, 20000)]);
+%! assert (emit (s), [repmat('{"a":', 1, 10000), "null", repmat("}", 1, 10000)]);
+%! try
+%!   emit (obj ({"a"}, {s}));
+%!   error ("no error was raised");
+%! catch err
+%!   assert (err.message, ["__ledgeremit__: the value is nested deeper than 10000 levels, more than can be read back (at " repmat("/a", 1, 10000) ")."]);
+%! end_try_catch
 %!test
 %! c = 1;
 %! for i = 1:200
@@ -2142,30 +1622,28 @@ DEFUN_DLD (__ledgersave__, args, ,
 %! ## with no result asked for, a fault passes silently
 %! __ledgeremit__ (1, fullfile (tempname (), "x.json"), false, false);
 %! assert (! exist ("ans", "var"));
-## The text and file entries take an ordinary value when their last
-## argument says so; without it the value is a tree.
-%!error <four or five input arguments are required> __ledgertext__ (1, false, false)
-%!error <four or five input arguments are required> __ledgertext__ (1, false, false, false, true, 1)
-%!error <five or six input arguments are required> __ledgersave__ (1, "x.json", false, false)
-%!error <five or six input arguments are required> __ledgersave__ (1, "x.json", false, false, false, true, 1)
+## The text and file entries take an ordinary value and the options of
+## ledgerencode and saveledger, whose names their errors give.
+%!error <VALUE is required> __ledgertext__ ()
+%!error <VALUE and FILE are required> __ledgersave__ (1)
+%!error <ledgerencode: an option name must be a character row, not logical> __ledgertext__ (1, false, false)
+%!error <saveledger: the option 'Pretty' needs a value> __ledgersave__ (1, "x.json", "pretty")
 %!test
 %! m = [1 2; 3 4];
-%! assert (__ledgertext__ (m, false, false, false), "[1.0,3.0,2.0,4.0]");
-%! assert (__ledgertext__ (m, false, false, false, false), "[1.0,3.0,2.0,4.0]");
-%! assert (__ledgertext__ (m, false, false, false, true), "[[1.0,2.0],[3.0,4.0]]");
-%! assert (__ledgertext__ ({m}, false, false, true, true), "[[1.0,2.0],[3.0,4.0]]\n");
+%! assert (__ledgertext__ (m), "[[1.0,2.0],[3.0,4.0]]");
+%! assert (__ledgertext__ ({m}, "Lines", true), "[[1.0,2.0],[3.0,4.0]]\n");
 %! f = [tempname() ".json"];
 %! unwind_protect
-%!   assert (__ledgersave__ (m, f, true, false, false, true), "");
-%!   assert (fileread (f), __ledgertext__ (m, true, false, false, true));
+%!   assert (__ledgersave__ (m, f, "Pretty", true), "");
+%!   assert (fileread (f), __ledgertext__ (m, "Pretty", true));
 %!   ## a value the writer hands to the conversion part way through
 %!   v = {1:3, containers.Map({"a"}, {m})};
-%!   assert (__ledgersave__ (v, f, false, false, false, true), "");
+%!   assert (__ledgersave__ (v, f), "");
 %!   assert (fileread (f), '[[1.0,2.0,3.0],{"a":[[1.0,2.0],[3.0,4.0]]}]');
 %! unwind_protect_cleanup
 %!   [~] = unlink (f);
 %! end_unwind_protect
-%!error <__ledgertext__: JSON cannot hold the function_handle value at /1/x> __ledgertext__ ({1, struct("x", @sin)}, false, false, false, true)
+%!error <^ledgerencode: a 1x1 function_handle cannot be written as JSON \(at /1/x\)\.$> __ledgertext__ ({1, struct("x", @sin)})
 
 %!testif ; exist ("/dev/full", "file")
 %! assert (__ledgeremit__ (1, "/dev/full", false, false),
