@@ -23,8 +23,13 @@ all: $(MODULES)
 deps:
 	@bash tools/deps.sh
 
-%.oct: %.cc
-	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -o $@ $<
+# Every module includes the shared core from the top of the tree, and may
+# have headers of its own beside its source: a change to any of them
+# rebuilds it.
+CORE = $(wildcard core/*.h)
+.SECONDEXPANSION:
+%.oct: %.cc $(CORE) $$(wildcard $$(dir $$@)*.h)
+	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -I. -o $@ $<
 	@rm -f $(@:.oct=.o)
 
 check: deps all $(TEST_MODULES)

@@ -34,8 +34,8 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 build() {
   local name=$1 bin=$out/$1_fuzz
-  local deps=("fuzz/$1_fuzz.cc" fuzz/tree_check.h reader/__ledgerscan__.cc)
-  [ "$name" = writer ] && deps+=(writer/__ledgeremit__.cc)
+  # A harness includes the core and the modules' headers.
+  local deps=("fuzz/$1_fuzz.cc" fuzz/tree_check.h core/*.h */*.h)
   local stale=0 d
   [ -x "$bin" ] || stale=1
   for d in "${deps[@]}"; do
@@ -45,7 +45,7 @@ build() {
   echo "fuzz: building $bin"
   "$CLANGXX" -std=gnu++17 -g -O1 -Wall -Wextra -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$inc/.." -I"$inc" "fuzz/$1_fuzz.cc" -o "$bin" \
+    -I. -I"$inc/.." -I"$inc" "fuzz/$1_fuzz.cc" -o "$bin" \
     -L"$lib" -Wl,-rpath,"$lib" -loctinterp -loctave
 }
 

@@ -64,7 +64,7 @@ namespace tree_check
   // reader's limit.
   inline void reader_kinds (const octave_value& v, int depth)
   {
-    if (depth > json_parser::max_depth)
+    if (depth > ledger::default_depth)
       fault ("a value deeper than the nesting limit", "");
     if (v.isstruct ())
       {
@@ -105,13 +105,13 @@ namespace tree_check
       fault ("a number or literal that is not 1-by-1", "");
     else if (v.is_int64_type ())
       {
-        const int64_t least = -static_cast<int64_t> (json_parser::two53);
+        const int64_t least = -static_cast<int64_t> (ledger::two53_int);
         if (! (v.int64_scalar_value ().value () < least))
           fault ("an int64 within 2^53", "");
       }
     else if (v.is_uint64_type ())
       {
-        if (! (v.uint64_scalar_value ().value () > json_parser::two53))
+        if (! (v.uint64_scalar_value ().value () > ledger::two53_int))
           fault ("a uint64 within 2^53", "");
       }
     else if (! v.is_bool_scalar ()

@@ -18,8 +18,8 @@
 // Copyright (C) 2026 ledgerkit developers
 // SPDX-License-Identifier: GPL-3.0-or-later
 
-#include "../reader/__ledgerscan__.cc"
-#include "../writer/__ledgeremit__.cc"
+#include "reader/parser.h"
+#include "writer/writer.h"
 
 #include "tree_check.h"
 
@@ -105,7 +105,7 @@ namespace
       else
         {
           static const double special[] = {
-            0.5, -0.0, 0.1, 1e21, 1e-7, double (json_parser::two53), 1e300,
+            0.5, -0.0, 0.1, 1e21, 1e-7, double (ledger::two53_int), 1e300,
             4.9406564584124654e-324, 2.2250738585072014e-308,
             1.7976931348623157e308, 123456.789, -2.5e-5, 1e20, 1e-6,
             0.30000000000000004, 5e-324, NAN, INFINITY, -INFINITY,
@@ -134,12 +134,12 @@ namespace
         case 6:
           {
             const int64_t x = static_cast<int64_t> (bits);
-            if (! (x < -static_cast<int64_t> (json_parser::two53)))
+            if (! (x < -static_cast<int64_t> (ledger::two53_int)))
               info.reader_only = false;
             return octave_int64 (x);
           }
         default:
-          if (! (bits > json_parser::two53))
+          if (! (bits > ledger::two53_int))
             info.reader_only = false;
           return octave_uint64 (bits);
         }
@@ -320,7 +320,9 @@ namespace
         {
         case 10:
           {
-            // Fields in the other order, and one more: both are ignored.
+            // Fields in the other order, and one more: refused, as the
+            // extra field would be lost.
+            info.odd = true;
             octave_scalar_map m;
             m.setfield ("values", values);
             m.setfield ("extra", unwritten (depth + 1));
@@ -343,7 +345,9 @@ namespace
           }
         case 12:
           {
-            // A structure array: only its first element is written.
+            // A structure array: refused, as its elements after the first
+            // would be lost.
+            info.odd = true;
             octave_map a (dim_vector (1, 2));
             Cell k (dim_vector (1, 2)), v (dim_vector (1, 2));
             k(0) = keys;
@@ -662,7 +666,7 @@ namespace
             negative = x < 0;
             mag = static_cast<uint64_t> (std::fabs (x));
           }
-        if (mag > json_parser::two53)
+        if (mag > ledger::two53_int)
           {
             if (negative)
               return back.is_int64_type ()
@@ -807,19 +811,19 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
   check_layout (pretty);
 
   const std::string& text = data[0] & 1 ? pretty : compact;
-  read_options options;
+  ledger::settings options;
   options.infnan = preserve;
   json_parser p (text, options);
   const octave_value back = p.parse ();
   if (! p.error_message ().empty ())
     {
       if (p.error_code () == scan_error::too_deep
-          && (info.depth > json_parser::max_depth || info.odd))
+          && (info.depth > ledger::default_depth || info.odd))
         return 0;
       fault ("the written text does not read back",
              p.error_message () + "\n" + text);
     }
-  if (info.depth > json_parser::max_depth && ! info.odd)
+  if (info.depth > ledger::default_depth && ! info.odd)
     fault ("a tree deeper than the reader's limit read back", text);
   bool same_content;
   try

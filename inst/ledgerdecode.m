@@ -86,42 +86,19 @@
 ## @seealso{loadledger, ledgerencode, saveledger, jsondecode}
 ## @end deftypefn
 
-function [tree, errmsg] = ledgerdecode (varargin)
+function [tree, errmsg, where] = ledgerdecode (text, varargin)
 
-  ## The common call, a character row and nothing else, is read at once: the
-  ## module checks it, since every step here costs.  Any other call comes
-  ## back unread (ERRMSG true) and is checked and read below.
-  [tree, errmsg] = __ledgerdecode__ (varargin);
-  if (errmsg)
-    if (islogical (errmsg))
-      [tree, errmsg] = read_checked (varargin{:});
-    endif
-    if (! isempty (errmsg))
-      errmsg = ["ledgerdecode: " errmsg];
-      if (nargout < 2)
-        error ("ledgerkit:parse", "%s", errmsg);
-      endif
-    endif
-  endif
-
-endfunction
-
-function [tree, errmsg] = read_checked (text, varargin)
   if (nargin < 1)
-    print_usage ("ledgerdecode");
+    print_usage ();
   endif
-  ## An empty text is empty whatever its size: 3-by-0 as 0-by-3.
-  if (ischar (text) && isempty (text) && ndims (text) == 2)
-    text = "";
-  endif
-  check_row ("ledgerdecode", "TEXT", text);
-  [comments, commas, infnan, lines] = reading_options ("ledgerdecode",
-                                                       varargin);
-  if (lines)
-    [tree, errmsg] = __ledgerlines__ (text, comments, commas, infnan);
+  ## The module reads the options and names this function in its errors; a
+  ## fault in the text is raised there unless ERRMSG is asked for.
+  if (nargout < 2)
+    tree = __ledgerdecode__ (text, varargin{:});
   else
-    [tree, errmsg] = __ledgerscan__ (text, comments, commas, infnan);
+    [tree, errmsg, where] = __ledgerdecode__ (text, varargin{:});
   endif
+
 endfunction
 
 %!test

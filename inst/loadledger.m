@@ -95,36 +95,15 @@
 
 function [tree, errmsg, where] = loadledger (file, varargin)
 
-  ## The module reads the file itself: a relative name is taken from the
-  ## current folder, never from the load path, and every fault comes with
-  ## the system's reason.  The common call goes straight to it.
-  if (nargin == 1 && ischar (file) && isrow (file))
-    [tree, errmsg, id, where] = __ledgerload__ (tilde_expand (file), 0, 0, 0,
-                                                0);
-  else
-    if (nargin < 1)
-      print_usage ();
-    endif
-    ## An empty name is empty whatever its size: 3-by-0 as 0-by-3.
-    if (ischar (file) && isempty (file) && ndims (file) == 2)
-      file = "";
-    endif
-    check_row ("loadledger", "FILE", file);
-    [comments, commas, infnan, lines] = reading_options ("loadledger",
-                                                         varargin);
-    [tree, errmsg, id, where] = __ledgerload__ (tilde_expand (file),
-                                                comments, commas, infnan,
-                                                lines);
+  if (nargin < 1)
+    print_usage ();
   endif
-  if (! isempty (errmsg))
-    if (strcmp (id, "ledgerkit:parse"))
-      errmsg = ["loadledger: " file ": " errmsg];
-    else
-      errmsg = ["loadledger: " errmsg];
-    endif
-    if (nargout < 2)
-      error (id, "%s", errmsg);
-    endif
+  ## The module reads the file itself and names this function in its
+  ## errors; a fault is raised there unless ERRMSG is asked for.
+  if (nargout < 2)
+    tree = __ledgerload__ (file, varargin{:});
+  else
+    [tree, errmsg, where] = __ledgerload__ (file, varargin{:});
   endif
 
 endfunction

@@ -347,12 +347,12 @@ endfunction
 %!     fullfile(d, "folder-link"),  "open", "Is a directory"
 %!     fullfile(d, "no", "x.json"), "open", "No such file or directory"
 %!     "",                          "open", "No such file or directory"
-%!     [d "/x" char(0) "y"],        "open", "a file name cannot hold a zero byte"
+%!     [d "/x" char(0) "y"],        "open", "a file name cannot hold a NUL byte"
 %!   };
 %!   for i = 1:rows (cases)
 %!     msg = saveledger ({}, cases{i,1});
 %!     assert (msg, sprintf ("saveledger: unable to open the file '%s' for writing (%s).",
-%!                           cases{i,1}, cases{i,3}));
+%!                           strrep (cases{i,1}, char (0), "\\0"), cases{i,3}));
 %!   endfor
 %!   assert ({dir(d).name}, {".", "..", "folder-link"});
 %!   assert (isempty (glob (fullfile (tempdir (), "*.saveledger-*"))));
@@ -415,7 +415,7 @@ endfunction
 %!   delete (f);
 %! end_unwind_protect
 
-%!error <saveledger: an object needs the fields 'keys' and 'values' \(at /0/a\)\.> saveledger ({struct("keys", {{"a"}}, "values", {{struct("key", 1)}})}, tempname ())
+%!error <saveledger: an object needs the fields 'keys' and 'values' and no others \(at /0/a\)\.> saveledger ({struct("keys", {{"a"}}, "values", {{struct("key", 1)}})}, tempname ())
 %!error <saveledger: the options 'Pretty' and 'Lines' cannot be used together> saveledger ({}, tempname (), "Lines", 1, "PrettyPrint", 1)
 %!error <^saveledger: the object at the root has 1 keys but 0 values$> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
 %!error <^saveledger: > saveledger ({1+2i}, tempname ())

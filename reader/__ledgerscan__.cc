@@ -5,1152 +5,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 
 #include <octave/oct.h>
-#include <octave/oct-map.h>
 #include <octave/ov-dld-fcn.h>
-#include <octave/lo-ieee.h>
-#include <octave/quit.h>
+#include <octave/file-ops.h>
 
-#include <algorithm>
-#include <cerrno>
-#include <charconv>
-#include <cmath>
-#include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <new>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <utility>
-#include <vector>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "parser.h"
 
 // PKG_ADD: autoload ("__ledgerdecode__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerlines__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerload__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgermessages__", "__ledgerscan__.oct");
-
-// The reading options, named as loadledger and ledgerdecode name them.
-struct read_options
-{
-  bool comments = false;        // "Comments": // and /* */ where blanks may be
-  bool commas = false;          // "TrailingCommas": a comma before ] or }
-  bool infnan = false;          // "InfNaN": NaN, Infinity and Inf
-};
-
-// The reader's faults in a text.  Each is reported as its text from
-// scan_error_text, then " at line L, column C.".
-enum class scan_error
-{
-  comments_off,
-  unterminated_comment,
-  no_value,
-  text_after_value,
-  too_deep,
-  unexpected_end,
-  invalid_value,
-  unterminated_string,
-  raw_control,
-  invalid_escape,
-  invalid_u_escape,
-  invalid_number,
-  missing_key,
-  missing_colon,
-  missing_object_separator,
-  missing_array_separator,
-  trailing_comma,
-  utf32le,
-  utf32be,
-  utf16le,
-  utf16be,
-  count
-};
-
-static const char *const scan_error_text[] = {
-  "comments are not allowed",
-  "unterminated comment",
-  "the text holds no value",
-  "unexpected text after the value",
-  "nesting too deep",
-  "unexpected end of the text",
-  "invalid value",
-  "unterminated text",
-  "a control character in text must be escaped",
-  "invalid escape in text",
-  "invalid \\u escape",
-  "invalid number",
-  "missing object key",
-  "missing ':' after an object key",
-  "missing ',' or '}' in an object",
-  "missing ',' or ']' in an array",
-  "trailing commas are not allowed",
-  "the text is UTF-32LE, not UTF-8",
-  "the text is UTF-32BE, not UTF-8",
-  "the text is UTF-16LE, not UTF-8",
-  "the text is UTF-16BE, not UTF-8",
-};
-
-static_assert (sizeof (scan_error_text) / sizeof (*scan_error_text)
-               == static_cast<std::size_t> (scan_error::count),
-               "one text for each scan_error");
-
-static const char *
-text_of (scan_error code)
-{
-  return scan_error_text[static_cast<int> (code)];
-}
-
-// The allocator a Cell frees its storage with; it differs between builds of
-// the interpreter (plain or polymorphic), so it is taken from the type.
-template <typename T, typename A>
-static A allocator_of (const Array<T, A>&);
-typedef decltype (allocator_of (std::declval<const Cell&> ())) cell_allocator;
-typedef std::allocator_traits<cell_allocator> cell_alloc_traits;
-
-// One parse: the borrowed text, the cursor, the options and the first error.
-// The rest is scratch shared by the whole call so that reading a container
-// allocates only the node it returns; what a tiny text never needs (the
-// null node, the shared empty containers, the field list of an object) is
-// made on first use.
-class json_parser
-{
-public:
-  static constexpr int max_depth = 64;
-  // Integers beyond this magnitude are kept as int64 or uint64.
-  static constexpr uint64_t two53 = uint64_t (1) << 53;
-
-  json_parser (std::string_view document, const read_options& options)
-    : source (document), allow (options)
-  { }
-
-  // The outcome, for the entries and the fuzz harnesses: the first fault's
-  // message (empty while none), its code and place, and the cursor.
-  const std::string& error_message () const { return message; }
-  scan_error error_code () const { return code; }
-  std::size_t error_line () const { return fault_line; }
-  std::size_t error_column () const { return fault_column; }
-  std::size_t cursor () const { return pos; }
-
-  // A fault of the file, not of its text: no code and no place.
-  void refuse (const std::string& why) { message = why; }
-
-private:
-  std::string_view source;
-  std::size_t pos = 0;
-  read_options allow;
-  std::string message;
-  scan_error code = scan_error::count;
-  std::size_t fault_line = 0;
-  std::size_t fault_column = 0;
-
-  // Members of the containers being read, innermost last; a finished
-  // container takes its slice off the top.
-  std::vector<octave_value> stack;
-  // Decoded bytes of the text being read when it holds escapes.
-  std::string scratch;
-  // One host value per distinct short key: repeated keys share it.  The
-  // first few keys of a text are not looked up, so that a small text pays
-  // nothing for the table.
-  std::unordered_map<std::string, octave_value> keys_seen;
-  std::size_t keys_read = 0;
-  octave_fields object_fields;
-  // Values are copy-on-write: one null, one {} and one [] serve the call.
-  octave_value null_node;
-  octave_value no_members;
-  octave_value no_elements;
-  // Values (or escapes, comments, lines) left before Ctrl-C is looked at.
-  int countdown = values_per_check;
-
-  static constexpr std::size_t key_cache_limit = 4096;
-  static constexpr std::size_t key_cache_length = 64;
-  static constexpr std::size_t key_cache_after = 16;
-  static constexpr int values_per_check = 4096;
-  static constexpr std::size_t bytes_per_check = std::size_t (1) << 20;
-
-  static const char *const *field_names ()
-  {
-    static const char *const names[] = { "keys", "values", nullptr };
-    return names;
-  }
-
-  bool at_end () const { return pos >= source.size (); }
-
-  unsigned char byte () const { return source[pos]; }
-
-  static bool is_digit (unsigned char b) { return b >= '0' && b <= '9'; }
-
-  // Ctrl-C: the interpreter's own check, which throws out of the read; what
-  // was built so far is released on the way out.
-  void tick ()
-  {
-    if (--countdown == 0)
-      {
-        countdown = values_per_check;
-        octave_quit ();
-      }
-  }
-
-  // The end of the next stretch of at most BYTES_PER_CHECK bytes from FROM;
-  // a loop over bytes stops there to look at Ctrl-C.
-  std::size_t stretch (std::size_t from) const
-  {
-    return std::min (source.size (), from + bytes_per_check);
-  }
-
-public:
-  octave_value parse ()
-  {
-    if (! start ())
-      return octave_value ();
-    if (! skip_space ())
-      return octave_value ();
-    if (at_end ())
-      {
-        fail (scan_error::no_value);
-        return octave_value ();
-      }
-    return last_value ();
-  }
-
-  // A value and the blanks after it, which must end the text.
-  octave_value last_value ()
-  {
-    octave_value root = value (0);
-    if (! message.empty () || ! skip_space ())
-      return octave_value ();
-    if (! at_end ())
-      {
-        fail (scan_error::text_after_value);
-        return octave_value ();
-      }
-    return root;
-  }
-
-  // JSON Lines: each line holds one value or nothing but blanks (and
-  // comments, where allowed); the values as a column cell.  The text is cut
-  // short at the end of each line in turn, so that a line is read as a text
-  // of its own while the cursor keeps its place in the whole text.
-  octave_value lines ()
-  {
-    const std::string_view all = source;
-    if (! start ())
-      return octave_value ();
-    std::size_t from = 0;
-    while (from <= all.size ())
-      {
-        tick ();
-        std::size_t end = all.find ('\n', from);
-        if (end == std::string_view::npos)
-          end = all.size ();
-        source = all.substr (0, end);
-        if (! skip_space ())
-          return drop (0);
-        if (! at_end ())
-          {
-            octave_value root = last_value ();
-            if (! message.empty ())
-              return drop (0);
-            stack.push_back (std::move (root));
-          }
-        from = end + 1;
-        pos = from;
-      }
-    source = all;
-    return octave_value (column (0, 1));
-  }
-
-private:
-  // The start of the text: a UTF-8 byte-order mark is skipped; one of UTF-16
-  // or UTF-32 is named, never guessed at without the mark.
-  bool start ()
-  {
-    static const struct
-    {
-      const char *mark;
-      std::size_t size;
-      scan_error code;
-    } marks[] = {
-      { "\xFF\xFE\0\0", 4, scan_error::utf32le },
-      { "\0\0\xFE\xFF", 4, scan_error::utf32be },
-      { "\xFF\xFE", 2, scan_error::utf16le },
-      { "\xFE\xFF", 2, scan_error::utf16be },
-    };
-    if (source.substr (0, 3) == "\xEF\xBB\xBF")
-      {
-        pos = 3;
-        return true;
-      }
-    for (const auto& m : marks)
-      if (source.substr (0, m.size) == std::string_view (m.mark, m.size))
-        {
-          fail (m.code);
-          return false;
-        }
-    return true;
-  }
-
-  bool skip_space ()
-  {
-    const std::size_t n = source.size ();
-    while (pos < n)
-      {
-        unsigned char b = source[pos];
-        if (b == ' ' || b == '\n' || b == '\r' || b == '\t')
-          {
-            // Ctrl-C at every megabyte of the text that blanks pass.
-            if ((++pos & (bytes_per_check - 1)) == 0)
-              octave_quit ();
-            continue;
-          }
-        if (b != '/' || pos + 1 >= n
-            || (source[pos+1] != '/' && source[pos+1] != '*'))
-          return true;
-        if (! allow.comments)
-          {
-            fail (scan_error::comments_off);
-            return false;
-          }
-        tick ();
-        if (source[pos+1] == '/')
-          skip_line_comment ();
-        else if (! skip_block_comment ())
-          return false;
-      }
-    return true;
-  }
-
-  // Up to the line feed that ends it, or the end of the text.
-  void skip_line_comment ()
-  {
-    const std::size_t n = source.size ();
-    std::size_t from = pos + 2;
-    for (;;)
-      {
-        const std::size_t stop = stretch (from);
-        const void *lf = std::memchr (source.data () + from, '\n',
-                                      stop - from);
-        if (lf)
-          {
-            pos = static_cast<const char *> (lf) - source.data ();
-            return;
-          }
-        if (stop == n)
-          {
-            pos = n;
-            return;
-          }
-        octave_quit ();
-        from = stop;
-      }
-  }
-
-  // The closing pair is searched from after the opening one, so "/*/" is
-  // not a whole comment.
-  bool skip_block_comment ()
-  {
-    const char *base = source.data ();
-    const std::size_t n = source.size ();
-    std::size_t from = pos + 2;
-    std::size_t check = stretch (from);
-    while (from < n)
-      {
-        if (from >= check)
-          {
-            octave_quit ();
-            check = stretch (from);
-          }
-        const void *star = std::memchr (base + from, '*', check - from);
-        if (! star)
-          {
-            from = check;
-            continue;
-          }
-        std::size_t s = static_cast<const char *> (star) - base;
-        if (s + 1 < n && base[s+1] == '/')
-          {
-            pos = s + 2;
-            return true;
-          }
-        from = s + 1;
-      }
-    fail (scan_error::unterminated_comment);
-    return false;
-  }
-
-  bool starts_with (const char *literal) const
-  {
-    std::size_t n = std::strlen (literal);
-    return source.size () - pos >= n
-           && std::memcmp (source.data () + pos, literal, n) == 0;
-  }
-
-  // The number of bytes of the character at I, as an editor shows it: a
-  // well-formed UTF-8 sequence is one character, any other byte one of its
-  // own (a stray continuation byte, a lead byte cut short).
-  static std::size_t char_size (std::string_view text, std::size_t i)
-  {
-    const unsigned char b = text[i];
-    if (b < 0xC2 || b > 0xF4)
-      return 1;
-    const std::size_t size = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    // The second byte's range excludes overlong forms and surrogates.
-    const unsigned char low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
-    if (text.size () - i < size)
-      return 1;
-    const unsigned char second = text[i+1];
-    if (second < low || second > high)
-      return 1;
-    for (std::size_t k = 2; k < size; k++)
-      if ((static_cast<unsigned char> (text[i+k]) & 0xC0) != 0x80)
-        return 1;
-    return size;
-  }
-
-  // Line and column of POS: lines counted by line feeds, columns in
-  // characters from the line's start; a character that POS falls inside
-  // is the one named.
-  void place (std::size_t& line, std::size_t& column) const
-  {
-    const char *b = source.data ();
-    line = 1;
-    std::size_t line_start = 0;
-    for (std::size_t from = 0; from < pos; )
-      {
-        const std::size_t stop = std::min (pos, from + bytes_per_check);
-        const std::size_t feeds = std::count (b + from, b + stop, '\n');
-        if (feeds)
-          {
-            line += feeds;
-            line_start = from + std::string_view (b + from, stop - from)
-                                .rfind ('\n') + 1;
-          }
-        from = stop;
-        if (from < pos)
-          octave_quit ();
-      }
-    column = 1;
-    for (std::size_t i = line_start; i < pos; column++)
-      {
-        const std::size_t size = char_size (source, i);
-        if (i + size > pos)
-          break;
-        i += size;
-        if ((column & 0xFFFFF) == 0)
-          octave_quit ();
-      }
-  }
-
-  // The first fault wins; its message and place are kept.
-  void fail (scan_error what)
-  {
-    if (! message.empty ())
-      return;
-    code = what;
-    place (fault_line, fault_column);
-    message = std::string (text_of (what)) + " at line "
-              + std::to_string (fault_line) + ", column "
-              + std::to_string (fault_column) + ".";
-  }
-
-  octave_value value (int depth)
-  {
-    if (depth > max_depth)
-      {
-        fail (scan_error::too_deep);
-        return octave_value ();
-      }
-    if (at_end ())
-      {
-        fail (scan_error::unexpected_end);
-        return octave_value ();
-      }
-    tick ();
-    switch (byte ())
-      {
-      case '"':
-        return string_node ();
-      case '[':
-        return array (depth);
-      case '{':
-        return object (depth);
-      default:
-        break;
-      }
-    if (starts_with ("true"))
-      {
-        pos += 4;
-        return octave_value (true);
-      }
-    if (starts_with ("false"))
-      {
-        pos += 5;
-        return octave_value (false);
-      }
-    if (starts_with ("null"))
-      {
-        pos += 4;
-        if (null_node.is_undefined ())
-          null_node = octave_map (dim_vector (0, 0));
-        return null_node;
-      }
-    unsigned char b = byte ();
-    if (b == '-' || is_digit (b) || b == 'N' || b == 'I')
-      return number ();
-    fail (scan_error::invalid_value);
-    return octave_value ();
-  }
-
-  // ---- strings ----------------------------------------------------------
-
-  static bool plain (unsigned char b)
-  {
-    return b >= 0x20 && b != '"' && b != '\\';
-  }
-
-  // Index of the first byte at or after FROM that is not plain text.
-  std::size_t plain_run (std::size_t from) const
-  {
-    const unsigned char *p
-      = reinterpret_cast<const unsigned char *> (source.data ());
-    for (;;)
-      {
-        const std::size_t stop = stretch (from);
-        while (from < stop && plain (p[from]))
-          from++;
-        if (from < stop || stop == source.size ())
-          return from;
-        octave_quit ();
-      }
-  }
-
-  // A JSON string from its opening quote at POS; its decoded bytes go to
-  // OUT.
-  bool string_value (std::string& out)
-  {
-    pos++;
-    const std::size_t n = source.size ();
-    while (pos < n)
-      {
-        std::size_t run = plain_run (pos);
-        out.append (source.data () + pos, run - pos);
-        pos = run;
-        if (pos >= n)
-          break;
-        unsigned char b = byte ();
-        if (b == '"')
-          {
-            pos++;
-            return true;
-          }
-        if (b < 0x20)
-          {
-            fail (scan_error::raw_control);
-            return false;
-          }
-        if (! escape (out))
-          return false;
-      }
-    fail (scan_error::unterminated_string);
-    return false;
-  }
-
-  // POS on the reverse solidus.
-  bool escape (std::string& out)
-  {
-    tick ();
-    pos++;
-    if (at_end ())
-      {
-        fail (scan_error::unterminated_string);
-        return false;
-      }
-    char c;
-    switch (source[pos++])
-      {
-      case '"': c = '"'; break;
-      case '\\': c = '\\'; break;
-      case '/': c = '/'; break;
-      case 'b': c = '\b'; break;
-      case 'f': c = '\f'; break;
-      case 'n': c = '\n'; break;
-      case 'r': c = '\r'; break;
-      case 't': c = '\t'; break;
-      case 'u': return unicode_escape (out);
-      default:
-        pos--;
-        fail (scan_error::invalid_escape);
-        return false;
-      }
-    out.push_back (c);
-    return true;
-  }
-
-  // POS just past the "u".
-  bool unicode_escape (std::string& out)
-  {
-    int64_t cp = hex4 ();
-    if (cp < 0)
-      {
-        fail (scan_error::invalid_u_escape);
-        return false;
-      }
-    if ((cp & ~0x3FF) == 0xD800)
-      {
-        if (source.size () - pos < 2 || source[pos] != '\\'
-            || source[pos+1] != 'u')
-          {
-            fail (scan_error::invalid_u_escape);
-            return false;
-          }
-        pos += 2;
-        int64_t low = hex4 ();
-        if (low < 0 || (low & ~0x3FF) != 0xDC00)
-          {
-            fail (scan_error::invalid_u_escape);
-            return false;
-          }
-        cp = 0x10000 + (cp - 0xD800) * 1024 + (low - 0xDC00);
-      }
-    else if ((cp & ~0x3FF) == 0xDC00)
-      {
-        fail (scan_error::invalid_u_escape);
-        return false;
-      }
-    put_utf8 (out, cp);
-    return true;
-  }
-
-  int64_t hex4 ()
-  {
-    if (source.size () - pos < 4)
-      return -1;
-    int64_t v = 0;
-    for (std::size_t i = 0; i < 4; i++)
-      {
-        unsigned char b = source[pos+i];
-        int d;
-        if (is_digit (b))
-          d = b - '0';
-        else if (b >= 'a' && b <= 'f')
-          d = b - 'a' + 10;
-        else if (b >= 'A' && b <= 'F')
-          d = b - 'A' + 10;
-        else
-          return -1;
-        v = v * 16 + d;
-      }
-    pos += 4;
-    return v;
-  }
-
-  static void put_utf8 (std::string& out, uint64_t cp)
-  {
-    if (cp < 0x80)
-      out.push_back (static_cast<char> (cp));
-    else if (cp < 0x800)
-      {
-        out.push_back (static_cast<char> (0xC0 + (cp >> 6)));
-        out.push_back (static_cast<char> (0x80 + (cp & 0x3F)));
-      }
-    else if (cp < 0x10000)
-      {
-        out.push_back (static_cast<char> (0xE0 + (cp >> 12)));
-        out.push_back (static_cast<char> (0x80 + ((cp >> 6) & 0x3F)));
-        out.push_back (static_cast<char> (0x80 + (cp & 0x3F)));
-      }
-    else
-      {
-        out.push_back (static_cast<char> (0xF0 + (cp >> 18)));
-        out.push_back (static_cast<char> (0x80 + ((cp >> 12) & 0x3F)));
-        out.push_back (static_cast<char> (0x80 + ((cp >> 6) & 0x3F)));
-        out.push_back (static_cast<char> (0x80 + (cp & 0x3F)));
-      }
-  }
-
-  static octave_value char_row (const char *bytes, std::size_t n)
-  {
-    if (n == 0)
-      return octave_value (std::string (), '\'');
-    charNDArray row (dim_vector (1, n));
-    // A long text is copied a stretch at a time, looking at Ctrl-C between.
-    char *to = row.fortran_vec ();
-    for (std::size_t done = 0; done < n; done += bytes_per_check)
-      {
-        if (done)
-          octave_quit ();
-        std::memcpy (to + done, bytes + done,
-                     std::min (bytes_per_check, n - done));
-      }
-    return octave_value (row, '\'');
-  }
-
-  // A text value; one without escapes is made straight from the source.
-  octave_value string_node ()
-  {
-    std::size_t run = plain_run (pos + 1);
-    if (run < source.size () && source[run] == '"')
-      {
-        octave_value node = char_row (source.data () + pos + 1, run - pos - 1);
-        pos = run + 1;
-        return node;
-      }
-    scratch.clear ();
-    if (! string_value (scratch))
-      return octave_value ();
-    return char_row (scratch.data (), scratch.size ());
-  }
-
-  // A member name; short names are made once per call and shared.
-  octave_value key_node ()
-  {
-    scratch.clear ();
-    if (! string_value (scratch))
-      return octave_value ();
-    if (scratch.size () > key_cache_length || keys_read++ < key_cache_after)
-      return char_row (scratch.data (), scratch.size ());
-    auto hit = keys_seen.find (scratch);
-    if (hit != keys_seen.end ())
-      return hit->second;
-    octave_value node = char_row (scratch.data (), scratch.size ());
-    if (keys_seen.size () < key_cache_limit)
-      keys_seen.emplace (scratch, node);
-    return node;
-  }
-
-  // ---- numbers ------------------------------------------------------------
-
-  // Not looked at for Ctrl-C: converting the literal takes longer than
-  // this, and it cannot be stopped either.
-  std::size_t skip_digits (std::size_t from) const
-  {
-    const std::size_t n = source.size ();
-    while (from < n && is_digit (source[from]))
-      from++;
-    return from;
-  }
-
-  octave_value number ()
-  {
-    const std::size_t start = pos;
-    const bool negative = (byte () == '-');
-    if (negative)
-      pos++;
-    if (allow.infnan)
-      {
-        if (! negative && starts_with ("NaN"))
-          {
-            pos += 3;
-            return octave_value (lo_ieee_nan_value ());
-          }
-        std::size_t word = starts_with ("Infinity") ? 8
-                           : starts_with ("Inf") ? 3 : 0;
-        if (word)
-          {
-            pos += word;
-            double inf = lo_ieee_inf_value ();
-            return octave_value (negative ? -inf : inf);
-          }
-      }
-    if (at_end () || ! is_digit (byte ()))
-      {
-        pos = start;
-        fail (scan_error::invalid_value);
-        return octave_value ();
-      }
-    if (byte () == '0' && pos + 1 < source.size ()
-        && is_digit (source[pos+1]))
-      {
-        pos = start;
-        fail (scan_error::invalid_number);
-        return octave_value ();
-      }
-    const std::size_t digits_start = pos;
-    pos = skip_digits (pos);
-    const std::size_t digits = pos - digits_start;
-    bool integer = true;
-    if (! at_end () && byte () == '.')
-      {
-        integer = false;
-        pos++;
-        if (! more_digits ())
-          return octave_value ();
-      }
-    if (! at_end () && (byte () == 'e' || byte () == 'E'))
-      {
-        integer = false;
-        pos++;
-        if (! at_end () && (byte () == '+' || byte () == '-'))
-          pos++;
-        if (! more_digits ())
-          return octave_value ();
-      }
-    if (integer && digits <= 15)
-      return octave_value (small_integer (digits_start, negative));
-    double d = to_double (start);
-    if (integer && std::fabs (d) >= static_cast<double> (two53))
-      return big_integer (start, negative, d);
-    return octave_value (d);
-  }
-
-  // After "." or an exponent mark: at least one digit must follow.
-  bool more_digits ()
-  {
-    if (at_end () || ! is_digit (byte ()))
-      {
-        fail (scan_error::invalid_number);
-        return false;
-      }
-    pos = skip_digits (pos);
-    return true;
-  }
-
-  // Up to 15 digits: exact in a double, so no conversion is needed.
-  double small_integer (std::size_t from, bool negative) const
-  {
-    uint64_t v = 0;
-    for (std::size_t i = from; i < pos; i++)
-      v = v * 10 + (source[i] - '0');
-    double d = static_cast<double> (v);
-    return negative ? -d : d;
-  }
-
-  // The correctly rounded double of the literal from START to POS; beyond
-  // the double range an infinity of its sign, below it zero or a subnormal.
-  double to_double (std::size_t start) const
-  {
-    const char *first = source.data () + start;
-    const char *last = source.data () + pos;
-    double d;
-    std::from_chars_result r = std::from_chars (first, last, d);
-    if (r.ec == std::errc () && r.ptr == last)
-      return d;
-    std::string copy (first, last);
-    return std::strtod (copy.c_str (), nullptr);
-  }
-
-  // An integer literal of magnitude 2^53 or more: exact when a 64-bit
-  // integer holds it and a double would not be enough.
-  octave_value big_integer (std::size_t start, bool negative, double d) const
-  {
-    const char *first = source.data () + start;
-    const char *last = source.data () + pos;
-    if (negative)
-      {
-        long long v;
-        std::from_chars_result r = std::from_chars (first, last, v);
-        if (r.ec != std::errc () || v >= -static_cast<long long> (two53))
-          return octave_value (d);
-        return octave_value (octave_int64 (static_cast<int64_t> (v)));
-      }
-    unsigned long long v;
-    std::from_chars_result r = std::from_chars (first, last, v);
-    if (r.ec != std::errc () || v <= two53)
-      return octave_value (d);
-    return octave_value (octave_uint64 (static_cast<uint64_t> (v)));
-  }
-
-  // ---- containers ---------------------------------------------------------
-
-  octave_value array (int depth)
-  {
-    pos++;
-    const std::size_t base = stack.size ();
-    if (! skip_space ())
-      return octave_value ();
-    if (! at_end () && byte () == ']')
-      {
-        pos++;
-        if (no_elements.is_undefined ())
-          no_elements = Cell (dim_vector (0, 1));
-        return no_elements;
-      }
-    for (;;)
-      {
-        if (! at_end () && byte () == ']')
-          return drop (base, scan_error::trailing_comma);
-        octave_value element = value (depth + 1);
-        if (! message.empty ())
-          return drop (base);
-        stack.push_back (std::move (element));
-        const member_end next
-          = after_member (']', scan_error::missing_array_separator);
-        if (next == member_end::fault)
-          return drop (base);
-        if (next == member_end::closed)
-          break;
-      }
-    return octave_value (column (base, 1));
-  }
-
-  octave_value object (int depth)
-  {
-    pos++;
-    const std::size_t base = stack.size ();
-    if (! skip_space ())
-      return octave_value ();
-    if (! at_end () && byte () == '}')
-      {
-        pos++;
-        if (no_members.is_undefined ())
-          no_members = make_object (base);
-        return no_members;
-      }
-    for (;;)
-      {
-        if (at_end ())
-          return drop (base, scan_error::missing_key);
-        if (byte () != '"')
-          return drop (base, byte () == '}' ? scan_error::trailing_comma
-                                            : scan_error::missing_key);
-        octave_value key = key_node ();
-        if (! message.empty () || ! skip_space ())
-          return drop (base);
-        if (at_end () || byte () != ':')
-          return drop (base, scan_error::missing_colon);
-        pos++;
-        if (! skip_space ())
-          return drop (base);
-        octave_value member = value (depth + 1);
-        if (! message.empty ())
-          return drop (base);
-        stack.push_back (std::move (key));
-        stack.push_back (std::move (member));
-        const member_end next
-          = after_member ('}', scan_error::missing_object_separator);
-        if (next == member_end::fault)
-          return drop (base);
-        if (next == member_end::closed)
-          break;
-      }
-    return make_object (base);
-  }
-
-  // What follows a member of a container.
-  enum class member_end { another, closed, fault };
-
-  // After a member of a container closed by CLOSE: another member after a
-  // comma, the container closed here (after a last comma too, if those are
-  // allowed), or a fault recorded.
-  member_end after_member (char close, scan_error missing)
-  {
-    if (! skip_space ())
-      return member_end::fault;
-    if (! at_end () && byte () == ',')
-      {
-        pos++;
-        if (! skip_space ())
-          return member_end::fault;
-        if (allow.commas && ! at_end () && byte () == close)
-          {
-            pos++;
-            return member_end::closed;
-          }
-        return member_end::another;
-      }
-    if (! at_end () && byte () == close)
-      {
-        pos++;
-        return member_end::closed;
-      }
-    fail (missing);
-    return member_end::fault;
-  }
-
-  // Abandon a container and release its members.
-  octave_value drop (std::size_t base)
-  {
-    stack.resize (base);
-    return octave_value ();
-  }
-
-  // The same after recording WHY.
-  octave_value drop (std::size_t base, scan_error why)
-  {
-    fail (why);
-    return drop (base);
-  }
-
-  // Every STRIDE-th value of the stack from BASE + OFFSET, as a column
-  // cell; the caller releases the slice.
-  Cell column (std::size_t base, std::size_t stride, std::size_t offset = 0)
-  {
-    const std::size_t n = (stack.size () - base) / stride;
-    // The members are moved into raw storage that the array then owns: a
-    // Cell of a size would first fill itself with values to be replaced.
-    // The storage comes from the array's own allocator, which frees it.
-    cell_allocator alloc;
-    octave_value *items = cell_alloc_traits::allocate (alloc, n);
-    for (std::size_t i = 0; i < n; i++)
-      cell_alloc_traits::construct (
-        alloc, items + i, std::move (stack[base + offset + i * stride]));
-    if (offset + 1 == stride)
-      stack.resize (base);
-    return Cell (Array<octave_value> (items, dim_vector (n, 1), alloc));
-  }
-
-  // The keys and values on the stack from BASE, interleaved, as an object.
-  octave_value make_object (std::size_t base)
-  {
-    if (object_fields.nfields () == 0)
-      object_fields = octave_fields (field_names ());
-    octave_scalar_map m (object_fields);
-    m.contents (0) = column (base, 2, 0);
-    m.contents (1) = column (base, 2, 1);
-    return octave_value (m);
-  }
-
-  // ---- files --------------------------------------------------------------
-
-public:
-  // Bytes that the allocator of the C library owns, grown in place.
-  typedef std::unique_ptr<char, void (*) (void *)> byte_buffer;
-
-  // A text may take half of the memory: its tree needs room of its own.
-  static std::size_t text_limit ()
-  {
-    const long pages = sysconf (_SC_PHYS_PAGES);
-    const long page = sysconf (_SC_PAGESIZE);
-    if (pages <= 0 || page <= 0)
-      return SIZE_MAX / 2;
-    return static_cast<std::size_t> (pages) / 2 * page;
-  }
-
-  // The name as a message shows it: a NUL byte written \0.
-  static std::string shown_name (const std::string& name)
-  {
-    std::string shown;
-    for (char c : name)
-      if (c)
-        shown += c;
-      else
-        shown += "\\0";
-    return shown;
-  }
-
-  // Read the file NAME whole into TEXT (SIZE bytes).  Returns the fault
-  // with the system's reason, or an empty text.  A regular file is read up
-  // to its end, a pipe or a file whose size the system does not give (as
-  // under /proc) up to the end or the limit; a device is refused.  With
-  // STOP_AT_NUL, reading such a stream stops after a NUL byte: no JSON text
-  // holds one outside a comment, so the rest could not change the outcome.
-  static std::string read_file (const std::string& name, bool stop_at_nul,
-                                byte_buffer& text, std::size_t& size)
-  {
-    const std::string opening = "unable to open the file '"
-                                + shown_name (name) + "' for reading (";
-    if (name.find ('\0') != std::string::npos)
-      return opening + "a file name cannot hold a NUL byte).";
-    int fd;
-    while ((fd = ::open (name.c_str (), O_RDONLY | O_NONBLOCK | O_NOCTTY
-                                        | O_CLOEXEC)) < 0
-           && errno == EINTR)
-      octave_quit ();
-    if (fd < 0)
-      return opening + std::strerror (errno) + ").";
-    std::string fault;
-    bool refused = false;
-    try
-      {
-        fault = read_open (fd, stop_at_nul, text, size, refused);
-      }
-    catch (...)
-      {
-        ::close (fd);
-        throw;
-      }
-    ::close (fd);
-    if (fault.empty ())
-      return fault;
-    if (refused)
-      return opening + fault + ").";
-    return "unable to read the file '" + shown_name (name) + "' (" + fault
-           + ").";
-  }
-
-  // The reading itself; REFUSED tells a file that is not read at all.
-  static std::string read_open (int fd, bool stop_at_nul, byte_buffer& text,
-                                std::size_t& size, bool& refused)
-  {
-    struct stat st;
-    if (fstat (fd, &st) != 0)
-      return std::strerror (errno);
-    const bool pipe = S_ISFIFO (st.st_mode);
-    refused = ! pipe && ! S_ISREG (st.st_mode);
-    if (S_ISDIR (st.st_mode))
-      return std::strerror (EISDIR);
-    if (refused)
-      return "a device, not a file";
-    const std::size_t limit = text_limit ();
-    const char *too_large = "larger than half of the memory";
-    if (static_cast<uint64_t> (st.st_size) > limit)
-      return too_large;
-    const bool stream = pipe || st.st_size == 0;
-    // One byte more than the size, to see the end (or that the file grew).
-    std::size_t capacity = stream ? bytes_per_check : st.st_size + 1;
-    size = 0;
-    text.reset (static_cast<char *> (std::malloc (capacity)));
-    if (! text)
-      return "out of memory";
-    for (;;)
-      {
-        if (size == capacity)
-          {
-            if (capacity >= limit)
-              return too_large;
-            capacity = std::min (limit, 2 * capacity);
-            char *more = static_cast<char *> (std::realloc (text.get (),
-                                                            capacity));
-            if (! more)
-              return "out of memory";
-            text.release ();
-            text.reset (more);
-          }
-        if (pipe)
-          wait_readable (fd);
-        const ssize_t got = ::read (fd, text.get () + size,
-                                    std::min (capacity - size,
-                                              bytes_per_check));
-        if (got == 0)
-          return "";
-        if (got < 0)
-          {
-            if (errno != EINTR && errno != EAGAIN)
-              return std::strerror (errno);
-          }
-        else
-          {
-            const void *nul = stream && stop_at_nul
-                              ? std::memchr (text.get () + size, 0, got)
-                              : nullptr;
-            if (nul)
-              {
-                size = static_cast<const char *> (nul) - text.get () + 1;
-                return "";
-              }
-            size += got;
-          }
-        octave_quit ();
-      }
-  }
-
-  // A pipe: wait for bytes or its end, looking at Ctrl-C 20 times a second.
-  static void wait_readable (int fd)
-  {
-    for (;;)
-      {
-        pollfd want = { fd, POLLIN, 0 };
-        if (::poll (&want, 1, 50) > 0)
-          return;
-        octave_quit ();
-      }
-  }
-};
 
 // What a read gives: the tree, or the empty matrix after a fault, and the
 // message when it is asked for.
@@ -1171,11 +38,12 @@ read_results (const json_parser& parser, const octave_value& root,
   return result;
 }
 
-// The options COMMENTS, COMMAS and INFNAN, the arguments after the first.
-static read_options
-options_of (const octave_value_list& args)
+// The options COMMENTS, COMMAS and INFNAN of the helpers' own calls, the
+// arguments after the first.
+static ledger::settings
+flags_of (const octave_value_list& args)
 {
-  read_options options;
+  ledger::settings options;
   options.comments = args(1).bool_value ();
   options.commas = args(2).bool_value ();
   options.infnan = args(3).bool_value ();
@@ -1185,14 +53,14 @@ options_of (const octave_value_list& args)
 // The line and column of a fault in the text as a 1-by-2 row, or an empty
 // matrix when there is none.
 static octave_value
-place_of (const json_parser& parser)
+fault_place (const json_parser& parser)
 {
   if (parser.error_line () == 0)
     return Matrix ();
-  Matrix place (1, 2);
-  place(0) = parser.error_line ();
-  place(1) = parser.error_column ();
-  return place;
+  Matrix where (1, 2);
+  where(0) = parser.error_line ();
+  where(1) = parser.error_column ();
+  return where;
 }
 
 // A character vector, of either orientation.  A character matrix of several
@@ -1218,9 +86,43 @@ read_text (const octave_value_list& args, int nargout, bool lines,
   // The text is borrowed from the argument, not copied.
   const charNDArray chars = arg.char_array_value ();
   json_parser parser (std::string_view (chars.data (), chars.numel ()),
-                      options_of (args));
+                      flags_of (args));
   const octave_value root = lines ? parser.lines () : parser.parse ();
   return read_results (parser, root, nargout);
+}
+
+// The outcome of a read for the user function WHO: the tree, or after a
+// fault the empty matrix and the message, raised with the identifier ID
+// unless NARGOUT asks for it.  WHERE, the third result, is the fault's line
+// and column in the text.
+static octave_value_list
+user_results (const char *who, const json_parser& parser,
+              const octave_value& root, int nargout, const char *id,
+              const std::string& prefix = "")
+{
+  if (parser.error_message ().empty ())
+    {
+      if (nargout < 2)
+        return octave_value_list (root);
+      return octave_value_list ({ root, octave_value (charNDArray (), '\''),
+                                  Matrix () });
+    }
+  const std::string message = std::string (who) + ": " + prefix
+                              + parser.error_message ();
+  if (nargout < 2)
+    error_with_id (id, "%s", message.c_str ());
+  return octave_value_list ({ Matrix (), octave_value (message, '\''),
+                              fault_place (parser) });
+}
+
+// The settings of the name/value pairs of ARGS after the first, from the
+// table of reading options.
+static ledger::settings
+reading_settings (const char *who, const octave_value_list& args)
+{
+  if (args.length () == 1)
+    return ledger::settings ();
+  return ledger::read_options (who, ledger::reading_options, args, 1);
 }
 
 DEFUN_DLD (__ledgerscan__, args, nargout,
@@ -1253,33 +155,37 @@ DEFUN_DLD (__ledgerscan__, args, nargout,
 
 DEFUN_DLD (__ledgerdecode__, args, nargout,
   "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}] =} __ledgerdecode__ "
-  "(@var{args})\n"
+  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}, @var{where}] =} "
+  "__ledgerdecode__ (@var{text}, @var{name}, @var{setting}, @dots{})\n"
   "\n"
   "\n"
-  "Parse the text as @qcode{__ledgerscan__} does with every option off, "
-  "when the cell @var{args}, the arguments of a call of "
-  "@qcode{ledgerdecode}, holds a character row and nothing else: the "
-  "common call, read with no checks in the host language.  Any other call "
-  "is not read: @var{tree} is empty and @var{errmsg} is true, and the "
-  "caller checks the call itself.\n"
+  "Parse JSON text, or JSON Lines, with the options of "
+  "@qcode{ledgerdecode}, whose name its errors give.  A fault in the text "
+  "raises an error @qcode{\"ledgerkit:parse\"} unless @var{errmsg} is "
+  "asked for; @var{where} is then its line and column.\n"
   "\n"
   "This is a helper IO function for the @qcode{ledgerdecode} function.  "
   "Do NOT call it directly.\n"
   "\n"
   "@end deftypefn")
 {
-  if (args.length () != 1 || ! args(0).iscell ())
-    error ("__ledgerdecode__: ARGS must be a cell array.");
-  const Cell call = args(0).cell_value ();
-  if (call.numel () != 1 || ! call(0).is_string () || call(0).rows () > 1
-      || call(0).ndims () != 2)
-    return octave_value_list ({ Matrix (), octave_value (true) });
-  const charNDArray chars = call(0).char_array_value ();
+  const char *who = "ledgerdecode";
+  if (args.length () < 1)
+    error ("__ledgerdecode__: TEXT is required.");
+  const octave_value& arg = args(0);
+  // The text is borrowed from the argument, not copied; an empty text is
+  // empty whatever its size, 3-by-0 as 0-by-3.
+  charNDArray chars;
+  if (ledger::is_text_row (arg))
+    chars = ledger::chars_of (arg);
+  else if (! (arg.is_string () && arg.isempty () && arg.ndims () == 2))
+    ledger::argument_error (who, "TEXT must be a character row, not "
+                                 + ledger::argument_kind (arg));
+  const ledger::settings options = reading_settings (who, args);
   json_parser parser (std::string_view (chars.data (), chars.numel ()),
-                      read_options ());
-  const octave_value root = parser.parse ();
-  return read_results (parser, root, nargout);
+                      options);
+  const octave_value root = options.lines ? parser.lines () : parser.parse ();
+  return user_results (who, parser, root, nargout, "ledgerkit:parse");
 }
 
 DEFUN_DLD (__ledgerlines__, args, nargout,
@@ -1296,8 +202,7 @@ DEFUN_DLD (__ledgerlines__, args, nargout,
   "no value.  On an error @var{trees} is empty and @var{errmsg} names it "
   "with its line and column in the whole text.\n"
   "\n"
-  "This is a helper IO function for the @qcode{ledgerdecode} function.  "
-  "Do NOT call it directly.\n"
+  "This is a helper function for the tests.  Do NOT call it directly.\n"
   "\n"
   "@end deftypefn")
 {
@@ -1308,55 +213,49 @@ DEFUN_DLD (__ledgerlines__, args, nargout,
 
 DEFUN_DLD (__ledgerload__, args, nargout,
   "-*- texinfo -*-\n"
-  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}, @var{id}, "
-  "@var{where}] =} __ledgerload__ (@var{file}, @var{comments}, @var{commas}, "
-  "@var{infnan}, @var{lines})\n"
+  "  @deftypefn {ledgerkit} {[@var{tree}, @var{errmsg}, @var{where}] =} "
+  "__ledgerload__ (@var{file}, @var{name}, @var{setting}, @dots{})\n"
   "\n"
   "\n"
-  "Read the file @var{file} and parse it as @qcode{__ledgerscan__} does, or "
-  "as @qcode{__ledgerlines__} does when @var{lines} is true.\n"
+  "Read the file @var{file} and parse it with the options of "
+  "@qcode{loadledger}, whose name its errors give.\n"
   "\n"
-  "On a fault @var{tree} is empty, @var{errmsg} holds the message and "
-  "@var{id} its identifier: @qcode{\"ledgerkit:io\"} when the file cannot "
-  "be read, with the system's reason, or @qcode{\"ledgerkit:parse\"} for a "
-  "fault in the text, with its line and column, which @var{where} gives "
-  "as the row [@var{line}, @var{column}] (empty for any other outcome).\n"
+  "A file that cannot be read raises an error @qcode{\"ledgerkit:io\"} "
+  "with the system's reason, a fault in its text one "
+  "@qcode{\"ledgerkit:parse\"} with its line and column, unless "
+  "@var{errmsg} is asked for; @var{where} is then the row "
+  "[@var{line}, @var{column}] of a fault in the text (empty for any other "
+  "outcome).\n"
   "\n"
   "This is a helper IO function for the @qcode{loadledger} function.  "
   "Do NOT call it directly.\n"
   "\n"
   "@end deftypefn")
 {
-  if (args.length () != 5)
-    error ("__ledgerload__: five input arguments are required.");
-  const octave_value& arg = args(0);
-  if (! is_char_vector (arg))
-    error ("__ledgerload__: FILE must be a character vector.");
-  const charNDArray chars = arg.char_array_value ();
-  const std::string name (chars.data (), chars.numel ());
-  const read_options options = options_of (args);
-  const bool lines = args(4).bool_value ();
+  const char *who = "loadledger";
+  if (args.length () < 1)
+    error ("__ledgerload__: FILE is required.");
+  const std::string given = ledger::text_argument (who, "FILE", args(0));
+  const ledger::settings options = reading_settings (who, args);
+  // A relative name is taken from the current folder, never from the load
+  // path; "~" is the home folder, as to fopen.
+  const std::string name = octave::sys::file_ops::tilde_expand (given);
 
-  json_parser::byte_buffer text (nullptr, std::free);
+  ledger::byte_buffer text (nullptr, std::free);
   std::size_t size = 0;
-  const std::string fault = json_parser::read_file (name, ! options.comments,
-                                                    text, size);
+  const std::string fault = ledger::read_file (name, ! options.comments,
+                                               text, size);
   json_parser parser (std::string_view (text.get (), size), options);
   octave_value root;
-  if (fault.empty ())
-    root = lines ? parser.lines () : parser.parse ();
-  else
-    parser.refuse (fault);
+  if (! fault.empty ())
+    {
+      parser.refuse (fault);
+      return user_results (who, parser, root, nargout, "ledgerkit:io");
+    }
+  root = options.lines ? parser.lines () : parser.parse ();
   text.reset ();
-
-  octave_value_list result = read_results (parser, root, nargout);
-  if (nargout >= 3)
-    result(2) = octave_value (parser.error_message ().empty () ? ""
-                              : fault.empty () ? "ledgerkit:parse"
-                              : "ledgerkit:io", '\'');
-  if (nargout >= 4)
-    result(3) = place_of (parser);
-  return result;
+  return user_results (who, parser, root, nargout, "ledgerkit:parse",
+                       ledger::shown_name (given) + ": ");
 }
 
 DEFUN_DLD (__ledgermessages__, args, ,
@@ -1596,22 +495,22 @@ DEFUN_DLD (__ledgermessages__, args, ,
 ## The nesting limit: a value may stand at depth 64, not 65.
 %!test
 %! nest = @(o, c, k, inner) [repmat(o, 1, k), inner, repmat(c, 1, k)];
-%! assert (scanmsg (nest ("[", "]", 65, "[]")), "nesting too deep at line 1, column 66.");
+%! assert (scanmsg (nest ("[", "]", 65, "[]")), "nesting deeper than the option MaxDepth allows at line 1, column 66.");
 %! assert (numel (scan (nest ("[", "]", 64, "[]"))), 1);
 %! [t, m] = scan (nest ("[", "]", 64, "1"));
 %! assert (m, "");
-%! assert (scanmsg (nest ("[", "]", 65, "1")), "nesting too deep at line 1, column 66.");
+%! assert (scanmsg (nest ("[", "]", 65, "1")), "nesting deeper than the option MaxDepth allows at line 1, column 66.");
 %! o = '{"k":';
 %! assert (isstruct (scan (nest (o, "}", 64, "{}"))));
 %! assert (isstruct (scan (nest (o, "}", 64, "1"))));
-%! assert (scanmsg (nest (o, "}", 65, "1")), "nesting too deep at line 1, column 326.");
-%! assert (scanmsg (nest (o, "}", 64, "[[]]")), "nesting too deep at line 1, column 322.");
+%! assert (scanmsg (nest (o, "}", 65, "1")), "nesting deeper than the option MaxDepth allows at line 1, column 326.");
+%! assert (scanmsg (nest (o, "}", 64, "[[]]")), "nesting deeper than the option MaxDepth allows at line 1, column 322.");
 %! ## Mixtures count alike.
 %! assert (iscell (scan (nest ('[{"k":', "}]", 32, "[]"))));
-%! assert (scanmsg (nest ('[{"k":', "}]", 32, "[[]]")), "nesting too deep at line 1, column 194.");
+%! assert (scanmsg (nest ('[{"k":', "}]", 32, "[[]]")), "nesting deeper than the option MaxDepth allows at line 1, column 194.");
 %! ## The depth test comes before the end test, and stops a million brackets at once.
-%! assert (scanmsg (repmat ("[", 1, 65)), "nesting too deep at line 1, column 66.");
-%! assert (scanmsg (repmat ("[", 1, 1e6)), "nesting too deep at line 1, column 66.");
+%! assert (scanmsg (repmat ("[", 1, 65)), "nesting deeper than the option MaxDepth allows at line 1, column 66.");
+%! assert (scanmsg (repmat ("[", 1, 1e6)), "nesting deeper than the option MaxDepth allows at line 1, column 66.");
 
 ## The byte-order mark is skipped only at the very start.
 %!test

@@ -80,7 +80,7 @@
 %! doc = ["[", strjoin([repmat({one}, 1, 1e4 - 1), {deeper}], ","), "]"];
 %! [t, m] = scan (doc);
 %! assert (t, zeros (0, 0));
-%! assert (m, sprintf ("nesting too deep at line 1, column %d.", strfind (doc, "1.0")(end)));
+%! assert (m, sprintf ("nesting deeper than the option MaxDepth allows at line 1, column %d.", strfind (doc, "1.0")(end)));
 
 ## A 50 MB text, read and written back: plain bytes are passed through both
 ## ways, and bytes that need escapes are escaped and read back.

@@ -4,7 +4,8 @@
 #
 #   NAME-VERSION/DESCRIPTION COPYING NEWS INDEX
 #   NAME-VERSION/inst/*.m, inst/private/*.m      the user-facing functions
-#   NAME-VERSION/src/*.cc, src/Makefile, flags.mk  the modules
+#   NAME-VERSION/src/*.cc, *.h, src/Makefile, flags.mk  the modules
+#   NAME-VERSION/src/core/*.h                   the core they share
 #
 #   tools/dist.sh [OUTDIR]      default OUTDIR: the top of the work tree
 #
@@ -29,7 +30,7 @@ done
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 pkgdir="$stage/$name-$version"
-mkdir -p "$pkgdir/inst/private" "$pkgdir/src"
+mkdir -p "$pkgdir/inst/private" "$pkgdir/src/core"
 cp DESCRIPTION COPYING NEWS INDEX "$pkgdir/"
 cp inst/*.m "$pkgdir/inst/"
 if compgen -G "inst/private/*.m" >/dev/null; then
@@ -38,6 +39,10 @@ else
   rmdir "$pkgdir/inst/private"
 fi
 cp $sources "$pkgdir/src/"
+cp core/*.h "$pkgdir/src/core/"
+for d in $(dirname $sources | sort -u); do
+  if compgen -G "$d/*.h" >/dev/null; then cp "$d"/*.h "$pkgdir/src/"; fi
+done
 cp tools/package.mk "$pkgdir/src/Makefile"
 cp tools/flags.mk "$pkgdir/src/flags.mk"
 

@@ -8,8 +8,9 @@ MODULES = $(patsubst %.cc,%.oct,$(wildcard *.cc))
 
 all: $(MODULES)
 
-%.oct: %.cc
-	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -o $@ $<
+# The shared core is in core/, the modules' own headers beside them.
+%.oct: %.cc $(wildcard *.h core/*.h)
+	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -I. -o $@ $<
 	@rm -f $(@:.oct=.o)
 
 clean:

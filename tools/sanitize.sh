@@ -34,7 +34,7 @@ build() {
     return 0
   fi
   echo "sanitize: building $dir/$name.oct"
-  CXXFLAGS="$flags" LDFLAGS="$san" "$MKOCTFILE" -o "$dir/$name.oct" "$src" \
+  CXXFLAGS="$flags" LDFLAGS="$san" "$MKOCTFILE" -I. -o "$dir/$name.oct" "$src" \
     || return 1
   rm -f "$dir/$name.o"
 }
