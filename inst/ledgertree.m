@@ -81,7 +81,8 @@ endfunction
 %!      ours = err;
 %!    end_try_catch
 %!    try
-%!      theirs = __ledgertext__ (ledgertree (v), o(1), o(2), o(3));
+%!      theirs = __ledgertreetext__ (ledgertree (v), "Pretty", o(1),
+%!                                   "Preserve", o(2), "Lines", o(3));
 %!    catch err
 %!      theirs = err;
 %!    end_try_catch
@@ -91,7 +92,7 @@ endfunction
 %!      assert (! ischar (ours), "no error: %s", theirs.message);
 %!      assert (ours.identifier, theirs.identifier);
 %!      assert (regexprep (ours.message, '^ledgerencode: ', ''),
-%!              regexprep (theirs.message, '^(ledgertree|__ledgertext__): ', ''));
+%!              regexprep (theirs.message, '^(ledgertree|__ledgertreetext__): ', ''));
 %!    endif
 %!  endfor
 %!endfunction

@@ -1,18 +1,6 @@
 ## The writer's shortest number text against the plain precision search of
 ## __ledgeroracle__, on a million doubles and more, as values and as keys.
 
-%!function txt = emit (tree)
-%!  f = [tempname() ".json"];
-%!  unwind_protect
-%!    assert (__ledgeremit__ (tree, f, false, false), "");
-%!    fid = fopen (f, "r");
-%!    txt = char (fread (fid, [1, Inf], "uint8"));
-%!    fclose (fid);
-%!  unwind_protect_cleanup
-%!    [~] = unlink (f);
-%!  end_unwind_protect
-%!endfunction
-
 ## Fails naming the first double whose texts differ when GOT and WANT,
 ## lists of texts joined by SEP, are not equal.
 %!function same_texts (got, want, sep, x)
@@ -76,7 +64,7 @@
 
 %!test
 %! assert (numel (x) >= 1e6);
-%! same_texts (emit (x), ["[" __ledgeroracle__("shortest", x, true) "]"],
+%! same_texts (emit_tree (x), ["[" __ledgeroracle__("shortest", x, true) "]"],
 %!             ",", x);
 
 %!test
@@ -88,7 +76,7 @@
 %! sep = '":[],"';
 %! want = ['{"' strrep(__ledgeroracle__("shortest", k, false), ",", sep) ...
 %!         '":[]}'];
-%! same_texts (emit (t), want, sep, k);
+%! same_texts (emit_tree (t), want, sep, k);
 
 ## The oracle itself
 %!test

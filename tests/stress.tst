@@ -6,19 +6,6 @@
 %!  [t, m] = __ledgerscan__ (txt, bitand (opts, 1), bitand (opts, 2), bitand (opts, 4));
 %!endfunction
 
-## Render TREE through a file and return the bytes written, as characters.
-%!function txt = emit (tree, pretty = false, preserve = false)
-%!  f = [tempname() ".json"];
-%!  unwind_protect
-%!    assert (__ledgeremit__ (tree, f, pretty, preserve), "");
-%!    fid = fopen (f, "r");
-%!    txt = fread (fid, [1, Inf], "uint8=>char");
-%!    fclose (fid);
-%!  unwind_protect_cleanup
-%!    [~] = unlink (f);
-%!  end_unwind_protect
-%!endfunction
-
 %!function check (got, want, what)
 %!  if (! isequal (got, want) || ! strcmp (class (got), class (want)))
 %!    error ("%s: got %s, want %s", what, disp (got), disp (want));
@@ -74,7 +61,7 @@
 %!   x = x{1};
 %! endfor
 %! assert (x, 1);
-%! assert (emit (t), doc);
+%! assert (emit_tree (t), doc);
 %! ## One level more, in the last value only: refused at that value.
 %! deeper = [repmat("[", 1, 64), "1.0", repmat("]", 1, 64)];
 %! doc = ["[", strjoin([repmat({one}, 1, 1e4 - 1), {deeper}], ","), "]"];
@@ -88,10 +75,10 @@
 %! plain = repmat (char ([32:33, 35:91, 93:255]), 1, ceil (50e6 / 221))(1:50e6);
 %! doc = ['"', plain, '"'];
 %! assert (scan (doc), plain);
-%! assert (emit (plain), doc);
+%! assert (emit_tree (plain), doc);
 %! clear plain doc
 %! mixed = repmat (["abcdefgh", char(10), '"'], 1, 5e6);
-%! txt = emit (mixed);
+%! txt = emit_tree (mixed);
 %! assert (numel (txt), 60e6 + 2);
 %! assert (txt(1:13), '"abcdefgh\n\"');
 %! assert (scan (txt), mixed);
@@ -106,7 +93,7 @@
 %!                     "uniformoutput", false);
 %! want = ["{", strjoin(members, ","), "}"];
 %! for pretty = [false, true]
-%!   txt = emit (tree, pretty);
+%!   txt = emit_tree (tree, pretty);
 %!   if (! pretty)
 %!     assert (txt, want);
 %!   endif

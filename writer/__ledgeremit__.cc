@@ -7,6 +7,7 @@
 
 // PKG_ADD: autoload ("__ledgertext__", "__ledgeremit__.oct");
 // PKG_ADD: autoload ("__ledgersave__", "__ledgeremit__.oct");
+// PKG_ADD: autoload ("__ledgertreetext__", "__ledgeremit__.oct");
 
 #include <octave/oct.h>
 #include <octave/parse.h>
@@ -123,15 +124,27 @@ DEFUN_DLD (__ledgeremit__, args, nargout,
 // ARGS (FIRST), (FIRST + 1) and (FIRST + 2).
 // The writer of an entry for the user function WHO: the name/value pairs
 // of ARGS from FIRST on, read with the core's table of writing options.
+// VALUES: an ordinary value, in which a tree is a tree; else a tree.
 static json_writer
 writer_for (const char *who, const octave_value_list& args, int first,
-            bool& lines)
+            bool& lines, bool values = true)
 {
   const ledger::settings s
     = args.length () == first ? ledger::settings ()
       : ledger::read_options (who, ledger::writing_options, args, first);
   lines = s.lines;
-  return json_writer (s.pretty, s.preserve, who, true);
+  return json_writer (s.pretty, s.preserve, who, values);
+}
+
+// The text of W's output as a character row.
+static octave_value
+text_of (const json_writer& w)
+{
+  const std::size_t n = w.output.size ();
+  charNDArray chars (dim_vector (1, n));
+  if (n > 0)
+    std::memcpy (chars.fortran_vec (), w.output.data (), n);
+  return octave_value (chars, '\'');
 }
 
 DEFUN_DLD (__ledgertext__, args, ,
@@ -156,12 +169,28 @@ DEFUN_DLD (__ledgertext__, args, ,
   bool lines;
   json_writer w = writer_for ("ledgerencode", args, 1, lines);
   render (w, args(0), lines);
+  return octave_value_list (text_of (w));
+}
 
-  const std::size_t n = w.output.size ();
-  charNDArray chars (dim_vector (1, n));
-  if (n > 0)
-    std::memcpy (chars.fortran_vec (), w.output.data (), n);
-  return octave_value_list (octave_value (chars, '\''));
+DEFUN_DLD (__ledgertreetext__, args, ,
+  "-*- texinfo -*-\n"
+  "  @deftypefn {ledgerkit} {@var{text} =} __ledgertreetext__ "
+  "(@var{tree}, @var{name}, @var{setting}, @dots{})\n"
+  "\n"
+  "Return the JSON text of a tree as @qcode{__ledgeremit__} writes it to a "
+  "file (a numeric array a flat array of its elements), with the options "
+  "of @qcode{ledgerencode}.\n"
+  "\n"
+  "This is a helper function for the tests.  Do NOT call it directly.\n"
+  "\n"
+  "@end deftypefn")
+{
+  if (args.length () < 1)
+    error ("__ledgertreetext__: TREE is required.");
+  bool lines;
+  json_writer w = writer_for ("__ledgertreetext__", args, 1, lines, false);
+  render (w, args(0), lines);
+  return octave_value_list (text_of (w));
 }
 
 DEFUN_DLD (__ledgersave__, args, nargout,
