@@ -426,3 +426,11 @@ endfunction
 %!error <saveledger: unknown option 'Comments'> saveledger ({}, "/nonexistent/x.json", "Comments", true)
 %!error <saveledger: the option 'Preserve' needs a value> saveledger ({}, "/nonexistent/x.json", "preserve")
 %!error <saveledger: the value of 'Pretty' must be true or false> e = saveledger ({}, "/nonexistent/x.json", "Pretty", [])
+
+%!testif ; exist ("/proc/self/comm", "file")
+%! ## A file that no new file can replace, and whose room cannot be
+%! ## reserved for writing it in place, is left as it was.
+%! before = fileread ("/proc/self/comm");
+%! msg = saveledger (1, "/proc/self/comm");
+%! assert (regexp (msg, "^saveledger: unable to write the file '/proc/self/comm' \\(no new file can be made in its folder: .*; nor can its room be reserved to write it in place: .*; it is left as it was\\)\\.$", "once"), 1);
+%! assert (fileread ("/proc/self/comm"), before);
