@@ -244,37 +244,9 @@ namespace ledger
                  const std::string& pointer)
     {
       spot p;
-      fault_at f;
-      const node_kind k = check_node (rule, node, p.keys, p.values, f);
-      if (f.what != tree_fault::none)
-        raise_fault (who, f, pointer);
+      const node_kind k = check_here (node, pointer, p, &s.key);
       if (k == node_kind::object)
         {
-          const Cell& keys = *p.keys;
-          p.kind = spot::object;
-          p.n = keys.numel ();
-          for (octave_idx_type j = 0; j < p.n; j++)
-            {
-              const octave_value& key = keys.xelem (j);
-              bool same;
-              if (is_text_row (key))
-                {
-                  const charNDArray c = chars_of (key);
-                  same = c.numel () == static_cast<octave_idx_type>
-                                       (s.key.size ())
-                         && (s.key.empty ()
-                             || std::memcmp (c.data (), s.key.data (),
-                                             s.key.size ()) == 0);
-                }
-              else
-                {
-                  if (! check_key (key, j, text, f))
-                    raise_fault (who, f, pointer);
-                  same = text == s.key;
-                }
-              if (same)
-                p.i = j;
-            }
           if (! s.pointer && ! s.is_key)
             fail (path_msg::position_into_object, who.c_str (),
                   shown (s).c_str (), at (pointer).c_str ());
@@ -293,6 +265,47 @@ namespace ledger
       p.n = node.numel ();
       p.i = s.end ? p.n : s.index;
       return p;
+    }
+
+    // Checks NODE at POINTER alone, with all its keys when it is an object,
+    // as the writer reads it; its cells into P, and the last member of the
+    // key KEY, if any, into P.i.
+    node_kind check_here (const octave_value& node, const std::string& pointer,
+                          spot& p, const std::string *key = nullptr)
+    {
+      fault_at f;
+      const node_kind k = check_node (rule, node, p.keys, p.values, f);
+      if (f.what != tree_fault::none)
+        raise_fault (who, f, pointer);
+      if (k != node_kind::object)
+        return k;
+      const Cell& keys = *p.keys;
+      p.kind = spot::object;
+      p.n = keys.numel ();
+      for (octave_idx_type j = 0; j < p.n; j++)
+        {
+          const octave_value& x = keys.xelem (j);
+          bool same;
+          if (is_text_row (x))
+            {
+              if (! key)
+                continue;
+              const charNDArray c = chars_of (x);
+              same = c.numel () == static_cast<octave_idx_type> (key->size ())
+                     && (key->empty ()
+                         || std::memcmp (c.data (), key->data (),
+                                         key->size ()) == 0);
+            }
+          else
+            {
+              if (! check_key (x, j, text, f))
+                raise_fault (who, f, pointer);
+              same = key && text == *key;
+            }
+          if (same)
+            p.i = j;
+        }
+      return k;
     }
 
     [[noreturn]] void missing (const spot& p, const step& s, bool last,
@@ -345,6 +358,9 @@ namespace ledger
           append (pointer, p, s);
           node = member (p, node);
         }
+      // The value found is a node on the path too.
+      spot here;
+      check_here (node, pointer, here);
       return node;
     }
 
