@@ -463,12 +463,17 @@ namespace ledger
             const octave_idx_type n = nf ? f.count / nf : 0;
             const octave_value keys (key_cell (f.first));
             names.resize (f.first);
-            Cell out = make_cell (dim_vector (n, 1), [&] (std::size_t i)
+            // One object per element, made in place of its first value;
+            // millions of them take a while, so Ctrl-C is looked for.
+            for (octave_idx_type i = 0; i < n; i++)
               {
+                if (i % quit_every == 0)
+                  octave_quit ();
                 const octave_value values
                   (take_cell (stack, f.base + i * nf, dim_vector (nf, 1)));
-                return object_node (fields, keys, values);
-              });
+                stack[f.base + i * nf] = object_node (fields, keys, values);
+              }
+            Cell out = take_cell (stack, f.base, dim_vector (n, 1), nf);
             stack.resize (f.base);
             return octave_value (out);
           }
