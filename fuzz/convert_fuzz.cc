@@ -19,19 +19,42 @@
 
 #include "../convert/convert.h"
 
-#include "tree_check.h"
-
 #include <octave/interpreter.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 namespace
 {
-  using tree_check::fault;
+  // A broken check prints what broke and aborts, so that the fuzzer keeps
+  // the input.
+  [[noreturn]] void fault (const char *what, const std::string& detail)
+  {
+    std::fprintf (stderr, "ledgerkit fuzz: %s%s%s\n", what,
+                  detail.empty () ? "" : ": ", detail.c_str ());
+    std::abort ();
+  }
+
+  // Equal doubles, NaN equal to NaN, and the sign of zero kept.
+  bool same_double (double a, double b)
+  {
+    if (std::isnan (a) || std::isnan (b))
+      return std::isnan (a) && std::isnan (b);
+    return a == b && std::signbit (a) == std::signbit (b);
+  }
+
+  template <typename A>
+  bool same_elements (const A& x, const A& y)
+  {
+    for (octave_idx_type i = 0; i < x.numel (); i++)
+      if (x(i) != y(i))
+        return false;
+    return true;
+  }
 
   const char *const who = "convert_fuzz";
 
@@ -287,17 +310,18 @@ namespace
         return true;
       }
     if (a.is_string ())
-      return a.char_array_value () == b.char_array_value ();
+      return same_elements (a.char_array_value (), b.char_array_value ());
     if (a.is_int64_type () || a.is_uint64_type ())
-      return a.int64_array_value () == b.int64_array_value ()
-             && a.uint64_array_value () == b.uint64_array_value ();
+      return same_elements (a.int64_array_value (), b.int64_array_value ())
+             && same_elements (a.uint64_array_value (),
+                               b.uint64_array_value ());
     if (a.iscomplex ())
       return false;
     if (a.isnumeric () || a.islogical ())
       {
         const NDArray x = a.array_value (), y = b.array_value ();
         for (octave_idx_type i = 0; i < x.numel (); i++)
-          if (! tree_check::same_double (x(i), y(i)))
+          if (! same_double (x(i), y(i)))
             return false;
         return true;
       }

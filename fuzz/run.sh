@@ -34,9 +34,12 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 build() {
   local name=$1 bin=$out/$1_fuzz
-  local deps=("fuzz/$1_fuzz.cc" fuzz/tree_check.h reader/__ledgerscan__.cc)
+  local deps=("fuzz/$1_fuzz.cc")
+  case $name in
+    convert) deps+=(convert/convert.h core/*.h) ;;
+    *) deps+=(fuzz/tree_check.h reader/__ledgerscan__.cc) ;;
+  esac
   [ "$name" = writer ] && deps+=(writer/__ledgeremit__.cc)
-  [ "$name" = convert ] && deps+=(convert/convert.h core/*.h)
   local stale=0 d
   [ -x "$bin" ] || stale=1
   for d in "${deps[@]}"; do
