@@ -5,6 +5,7 @@
 #   NAME-VERSION/DESCRIPTION COPYING NEWS INDEX
 #   NAME-VERSION/inst/*.m, inst/private/*.m      the user-facing functions
 #   NAME-VERSION/src/*.cc, src/Makefile, flags.mk  the modules
+#   NAME-VERSION/src/*.h, core/*.h                 the headers they include
 #
 #   tools/dist.sh [OUTDIR]      default OUTDIR: the top of the work tree
 #
@@ -38,6 +39,11 @@ else
   rmdir "$pkgdir/inst/private"
 fi
 cp $sources "$pkgdir/src/"
+# The modules' own headers beside them, the core's one level up, where
+# their includes ("convert.h", "../core/tree.h") find them.
+mkdir -p "$pkgdir/core"
+cp core/*.h "$pkgdir/core/"
+cp convert/*.h "$pkgdir/src/"
 cp tools/package.mk "$pkgdir/src/Makefile"
 cp tools/flags.mk "$pkgdir/src/flags.mk"
 

@@ -2165,7 +2165,7 @@ DEFUN_DLD (__ledgersave__, args, ,
 %! unwind_protect_cleanup
 %!   [~] = unlink (f);
 %! end_unwind_protect
-%!error <__ledgertext__: JSON cannot hold the function_handle value at /1/x> __ledgertext__ ({1, struct("x", @sin)}, false, false, false, true)
+%!error <__ledgertext__: a 1x1 function_handle cannot be written as JSON \(at /1/x\)\.> __ledgertext__ ({1, struct("x", @sin)}, false, false, false, true)
 
 %!testif ; exist ("/dev/full", "file")
 %! assert (__ledgeremit__ (1, "/dev/full", false, false),
