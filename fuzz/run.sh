@@ -4,7 +4,7 @@
 #   fuzz/run.sh [SECONDS [HARNESS ...]]
 #
 # SECONDS (default 600) is the total time, shared equally by the harnesses
-# (default: reader writer).  Each keeps its corpus in fuzz/corpus-NAME,
+# (default: reader writer convert).  Each keeps its corpus in fuzz/corpus-NAME,
 # started from fuzz/seeds/NAME; builds, logs and any crashing input go to
 # fuzz/out.  Exits non-zero on any crash, leak, time-out or sanitizer
 # report, after printing the log and the input that reproduces it.
@@ -14,7 +14,7 @@ cd "$top"
 
 total=${1:-600}
 shift $(( $# > 0 ? 1 : 0 ))
-[ $# -gt 0 ] || set -- reader writer
+[ $# -gt 0 ] || set -- reader writer convert
 case "$total" in ''|*[!0-9]*) echo "fuzz: SECONDS must be a whole number" >&2; exit 2 ;; esac
 
 bash tools/fuzz-deps.sh || exit 1

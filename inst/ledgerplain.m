@@ -33,9 +33,12 @@
 ##
 ## A tree made by hand may also hold numeric arrays (each a column of its
 ## elements), cells of any shape (their elements in column order) and keys
-## that are numbers or logical values (the text of the value).  A
-## structure that is no tree node raises an error with the identifier
-## @qcode{"ledgerkit:tree"} that says where it is.
+## that are numbers or logical values (the text of the value, as
+## @code{ledgerencode} writes it).  What @code{ledgerencode} refuses to
+## write (a structure that is no tree node, a struct array, a function
+## handle, a complex number with a non-zero imaginary part) raises an error
+## with the identifier @qcode{"ledgerkit:tree"} in the same words, with its
+## place as a JSON Pointer.
 ##
 ## Examples:
 ##
@@ -263,9 +266,9 @@ endfunction
 %! endfor
 
 
-%!error <ledgerplain: the struct at /a is not a tree node> ledgerplain (struct ("keys", {{"a"}}, "values", {{struct("x", 1)}}))
-%!error <ledgerplain: the object at the root has 1 keys but 2 values> ledgerplain (struct ("keys", {{"a"}}, "values", {{1, 2}}))
-%!error <ledgerplain: key 1 of the object at /0 is a cell, not a text> ledgerplain ({struct("keys", {{{1}}}, "values", {{1}})})
+%!error <ledgerplain: an object needs the fields 'keys' and 'values' and no others \(at /a\)\.> ledgerplain (struct ("keys", {{"a"}}, "values", {{struct("x", 1)}}))
+%!error <ledgerplain: an object has more values than keys \(keys: 1, values: 2\) \(at the top of the tree\)\.> ledgerplain (struct ("keys", {{"a"}}, "values", {{1, 2}}))
+%!error <ledgerplain: a key must be one text, one number or one logical value, not a 1x1 cell \(key 1 of the object at /0\)\.> ledgerplain ({struct("keys", {{{1}}}, "values", {{1}})})
 %!error <Invalid call to ledgerplain> ledgerplain ()
 %!test
 %! try

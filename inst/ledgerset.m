@@ -117,8 +117,9 @@ endfunction
 %!error <ledgerset: the step "x" goes into the value at /d, which is a number> ledgerset (t, "/d/x", 1)
 %!error <ledgerset: the JSON Pointer "a" must be empty> ledgerset (t, "a", 1)
 %!error <ledgerset: step 3 of the path must be a text key or a positive whole number, not 0> ledgerset (t, {"a", "b", 0}, 1)
-%!error <ledgerset: JSON cannot hold the function_handle value at /a/b/1/f/0> ledgerset (t, "/a/b/1/f", {@sin})
-%!error <ledgerset: JSON cannot hold the function_handle value at /a/new> ledgerset (t, {"a", "new"}, @sin)
+%!error <ledgerset: a 1x1 function_handle cannot be written as JSON \(at /a/b/1/f/0\)\.> ledgerset (t, "/a/b/1/f", {@sin})
+%!error <ledgerset: a 1x1 function_handle cannot be written as JSON \(at /a/new\)\.> ledgerset (t, {"a", "new"}, @sin)
+%!error <ledgerset: a 1x1 function_handle cannot be written as JSON \(at /a/b/2\)\.> ledgerset (t, "/a/b/-", @sin)
 %!error <Invalid call to ledgerset> ledgerset (t, "/a")
 %!test
 %! try

@@ -32,8 +32,10 @@
 ## A value that JSON cannot hold (a function handle, a complex number with
 ## a non-zero imaginary part, an object other than a @code{containers.Map})
 ## raises an error with the identifier @qcode{"ledgerkit:tree"} that names
-## its class and where it is, as a JSON Pointer (@qcode{/servers/1/port}).
-## So does an object node whose two cells differ in length.
+## its class and where it is, as a JSON Pointer (@qcode{/servers/1/port}),
+## in the words of @code{ledgerencode}.  So does an object node that
+## @code{ledgerencode} would refuse, and a struct array with exactly the
+## fields @qcode{keys} and @qcode{values}, which is no object node.
 ##
 ## Examples:
 ##
@@ -44,7 +46,7 @@
 ## ledgerencode (ledgertree (containers.Map (@{"b", "a"@}, @{1, int64(2)^62@})))
 ##   @result{} @{"a":4611686018427387904,"b":1.0@}
 ## ledgertree (struct ("f", @{@{1, @@sin@}@}))
-##   @error{} ledgertree: JSON cannot hold the function_handle value at /f/1
+##   @error{} ledgertree: a 1x1 function_handle cannot be written as JSON (at /f/1).
 ## @end group
 ## @end example
 ##
@@ -244,41 +246,66 @@ endfunction
 %! assert (ledgertree ({h}), {h});
 %! assert (ledgertree (struct ("s", h)).values, {h});
 
-%!error <ledgertree: JSON cannot hold the function_handle value at the root> ledgertree (@sin)
-%!error <ledgertree: JSON cannot hold the function_handle value at /servers/1/port> ledgertree (struct ("servers", {{struct("port", 1), struct("port", @cos)}}))
-%!error <ledgertree: JSON cannot hold the function_handle value at /1/a> ledgertree (struct ("a", {1, @sin}))
-%!error <ledgertree: JSON cannot hold the function_handle value at /k> ledgertree (containers.Map ({"k"}, {@sin}))
-%!error <ledgertree: JSON cannot hold the complex double at /x: its imaginary part is not zero> ledgertree (struct ("x", [1 2i]))
-%!error <ledgertree: JSON cannot hold the complex single at the root> ledgertree (single (1i))
-%!error <ledgertree: JSON cannot hold the inline value at /0> ledgertree ({inline("x")})
-%!error <ledgertree: the object at /0 has 1 keys but 2 values> ledgertree ({struct("keys", {{"a"}}, "values", {{1, 2}})})
-%!error <ledgertree: the object at /a/1 has 2 keys but 1 values> ledgertree (struct ("a", {{1, struct("keys", {{"x", "y"}}, "values", {{1}})}}))
-%!error <Invalid call to ledgertree> ledgertree ()
 %!test
-%! try
-%!   ledgertree ({1, @sin});
-%! catch err
-%!   assert (err.identifier, "ledgerkit:tree");
-%!   assert (err.message, "ledgertree: JSON cannot hold the function_handle value at /1");
-%! end_try_catch
-
-%!test
-%! ## Nesting beyond 1000 levels is refused with an error, not a crash;
-%! ## 1000 levels are fine, for ledgerplain too.
-%! c = {};
-%! for i = 1:1000
-%!   c = {c};
-%! endfor
-%! assert (iscell (ledgertree (c)));
-%! assert (iscell (ledgerplain (c)));
-%! c = {c};
-%! for f = {@ledgertree, @ledgerplain}
+%! ## Faults name the value and its place in the tree being made.
+%! fh = "a 1x1 function_handle cannot be written as JSON";
+%! cases = {
+%!   @sin,                                     [fh " (at the top of the tree)."]
+%!   struct("servers", {{struct("port", 1), struct("port", @cos)}}), [fh " (at /servers/1/port)."]
+%!   struct("a", {1, @sin}),                  [fh " (at /1/a)."]
+%!   containers.Map({"k"}, {@sin}),           [fh " (at /k)."]
+%!   struct("x", [1 2i]),                     "a complex number with the imaginary part 2 cannot be written (at /x/1)."
+%!   struct("x", [1 2; 3 4i]),                "a complex number with the imaginary part 4 cannot be written (at /x/1/1)."
+%!   single(1i),                              "a complex number with the imaginary part 1 cannot be written (at the top of the tree)."
+%!   {inline("x")},                            "a 1x1 inline cannot be written as JSON (at /0)."
+%!   {struct("keys", {{"a"}}, "values", {{1, 2}})}, "an object has more values than keys (keys: 1, values: 2) (at /0)."
+%!   struct("a", {{1, struct("keys", {{"x", "y"}}, "values", {{1}})}}), "an object has fewer values than keys (keys: 2, values: 1) (at /a/1)."
+%!   ## a tree inside an ordinary value is checked as a tree
+%!   {1, struct("keys", {{"k"}}, "values", {{{2, @sin}}})}, [fh " (at /1/k/1)."]
+%!   struct("s", struct("keys", {{"k"}}, "values", {{struct("x", 1)}})), "an object needs the fields 'keys' and 'values' and no others (at /s/k)."
+%!   ## a struct array with the fields of an object node is none
+%!   struct("keys", {{"a"}, {"b"}}, "values", {{1}, {2}}), "a 1x2 struct array is not an object: an object is one struct with the fields 'keys' and 'values' (at the top of the tree)."
+%!   {1, struct("values", {}, "keys", {})},   "a 0x0 struct array is not an object: an object is one struct with the fields 'keys' and 'values' (at /1)."
+%! };
+%! for i = 1:rows (cases)
 %!   try
-%!     f{1} (c);
-%!     error ("no error");
+%!     ledgertree (cases{i,1});
+%!     error ("case %d: no error", i);
 %!   catch err
 %!     assert (err.identifier, "ledgerkit:tree");
-%!     assert (err.message, sprintf ("%s: the value at /%s is nested deeper than 1000 levels",
-%!                                   func2str (f{1}), strjoin (repmat ({"0"}, 1, 1001), "/")));
+%!     assert (err.message, ["ledgertree: " cases{i,2}]);
 %!   end_try_catch
 %! endfor
+%!error <Invalid call to ledgertree> ledgertree ()
+
+%!test
+%! ## Any depth converts, from a stack on the heap: cells, structs and
+%! ## struct arrays as deep as the interpreter can hold them.
+%! n = 30000;
+%! c = {};
+%! s = 1;
+%! r = 1;
+%! for i = 1:n
+%!   c = {c};
+%!   s = struct ("a", s);
+%!   r = struct ("a", {r, 2});
+%! endfor
+%! t = ledgertree (c);
+%! p = ledgerplain (t);
+%! for i = 1:n
+%!   p = p{1};
+%! endfor
+%! assert (p, []);
+%! t = ledgertree (s);
+%! for i = 1:n
+%!   assert (t.keys, {"a"});
+%!   t = t.values{1};
+%! endfor
+%! assert (t, 1);
+%! t = ledgertree (r);
+%! for i = 1:n
+%!   assert (size (t), [2 1]);
+%!   assert (t{2}.values, {2});
+%!   t = t{1}.values{1};
+%! endfor
+%! assert (t, 1);

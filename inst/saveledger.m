@@ -417,7 +417,7 @@ endfunction
 
 %!error <saveledger: an object needs the fields 'keys' and 'values' and no others \(at /0/a\)\.> saveledger ({struct("keys", {{"a"}}, "values", {{struct("key", 1)}})}, tempname ())
 %!error <saveledger: the options 'Pretty' and 'Lines' cannot be used together> saveledger ({}, tempname (), "Lines", 1, "PrettyPrint", 1)
-%!error <^saveledger: the object at the root has 1 keys but 0 values$> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
+%!error <^saveledger: an object has fewer values than keys \(keys: 1, values: 0\) \(at the top of the tree\)\.$> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
 %!error <^saveledger: > saveledger ({1+2i}, tempname ())
 %!error <Invalid call to saveledger> saveledger ()
 %!error <Invalid call to saveledger> saveledger ({})

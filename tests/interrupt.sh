@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Ctrl-C stops a read: a child interpreter starts reading a large value,
+# Ctrl-C stops a read or a conversion: a child interpreter starts reading
+# or converting a large value,
 # gets SIGINT while at it, and must take its next command within a second,
 # with its variables as they were and the reader still working.  One line
 # per case, "CASE: back after S s"; the exit status is 0 when every case
@@ -24,6 +25,9 @@ cases=(
   '3*10^8 blank lines|t = repmat("\n", 1, 3e8);|ledgerdecode (t, "Lines", true)|0.3'
   'a pipe that nobody writes|t = 0;|loadledger ("'"$work"'/fifo")|0.3'
   '/proc/self/pagemap|t = 0;|loadledger ("/proc/self/pagemap", "Comments", true)|0.3'
+  'ledgerplain of 2*10^6 objects|t = ledgerdecode (["[" repmat("{\"a\":1,\"b\":[2]},", 1, 2e6) "1]"]);|for k = 1:50, ledgerplain (t); end|0.3'
+  'ledgertree of a 2*10^6 struct array|t = struct ("a", num2cell (1:2e6), "b", "x");|for k = 1:50, ledgertree (t); end|0.3'
+  'ledgerset of a 2*10^6 struct array|t = struct ("a", num2cell (1:2e6), "b", "x");|for k = 1:50, ledgerset ({}, "/-", t); end|0.3'
 )
 
 failed=0
@@ -32,7 +36,7 @@ for c in "${cases[@]}"; do
   out=$work/out
   : >"$out"
   cat >"$work/child.m" <<EOF
-addpath ("$top/reader", "$top/inst", "$top/tools"); ledger_autoload ("$top");
+addpath ("$top/reader", "$top/writer", "$top/convert", "$top/inst", "$top/tools"); ledger_autoload ("$top");
 x = 42;
 $setup
 fprintf (stdout, "ready\n"); fflush (stdout);

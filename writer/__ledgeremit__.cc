@@ -10,7 +10,6 @@
 // PKG_ADD: autoload ("__ledgertreetext__", "__ledgeremit__.oct");
 
 #include <octave/oct.h>
-#include <octave/parse.h>
 #include <octave/file-ops.h>
 
 #include <cstring>
@@ -28,27 +27,10 @@ render (json_writer& w, const octave_value& tree, bool lines)
 {
   try
     {
-      try
-        {
-          if (lines)
-            w.documents (tree);
-          else
-            w.value (tree, 0);
-        }
-      catch (const json_writer::redo&)
-        {
-          // An ordinary value the writer does not lay out itself: the tree
-          // ledgertree makes of it, written as a tree.  Its faults are
-          // ledgertree's, named as W's.
-          w.reset ();
-          const octave_value t
-            = octave::feval ("__ledgerconvert__", ovl ("tree", w.who, tree),
-                             1)(0);
-          if (lines)
-            w.documents (t);
-          else
-            w.value (t, 0);
-        }
+      if (lines)
+        w.documents (tree);
+      else
+        w.document (tree, 0);
     }
   catch (const std::bad_alloc&)
     {

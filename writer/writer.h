@@ -30,6 +30,7 @@
 
 #include "core/tree.h"
 #include "core/number_text.h"
+#include "core/to_tree.h"
 
 // The writer's smallest steps, inlined wherever they are used, whatever
 // the size of the code around them.
@@ -229,7 +230,7 @@ public:
   std::vector<octave_map> maps;
   // True while an ordinary value is being written: then anything the
   // writer does not lay out itself, and any fault, starts the whole value
-  // again through the conversion to a tree (see render).
+  // again through the conversion to a tree (see document).
   bool from_values;
   struct redo { };
   ledger::object_rule objects;
@@ -240,17 +241,6 @@ public:
       line (0), stack (), names (), maps (), from_values (from_values_arg),
       objects ()
   { }
-
-  // Back to the start, to write a tree.
-  void reset ()
-  {
-    output.clear ();
-    stack.clear ();
-    names.clear ();
-    maps.clear ();
-    line = 0;
-    from_values = false;
-  }
 
   // ---------------------------------------------------------------- faults
   // Every tree that cannot be written as it stands is refused with the
@@ -393,20 +383,55 @@ public:
   // line of its own.
   void documents (const octave_value& tree)
   {
-    // An ordinary value that ledgertree makes a cell of is rare here.
-    if (! tree.iscell () && from_values)
-      throw redo ();
     if (! tree.iscell ())
-      error_with_id ("ledgerkit:tree", "%s: %s.", who,
-                     ledger::fault_text (ledger::tree_fault::not_documents,
-                                         tree).c_str ());
+      {
+        // An ordinary value that ledgertree makes a cell of: rare here.
+        if (from_values)
+          {
+            from_values = false;
+            documents (ledger::to_tree (tree, who));
+            return;
+          }
+        error_with_id ("ledgerkit:tree", "%s: %s.", who,
+                       ledger::fault_text (ledger::tree_fault::not_documents,
+                                           tree).c_str ());
+      }
     const Cell& docs = cell_ref (tree);
     each (docs.numel (), [&] (octave_idx_type i)
       {
         line = i + 1;
-        value (docs.xelem (i), 0, 1);
+        document (docs.xelem (i), 1);
         output += '\n';
       });
+  }
+
+  // One document V at the LEVEL of nesting ledgertree would give it.  An
+  // ordinary value that the writer does not lay out itself, or that holds
+  // a fault, is written again from the start of the document as the tree
+  // that the core's conversion makes of it, whose faults are then raised.
+  void document (const octave_value& v, int level)
+  {
+    if (! from_values)
+      {
+        value (v, 0);
+        return;
+      }
+    const std::size_t start = output.size ();
+    try
+      {
+        value (v, 0, level);
+      }
+    catch (const redo&)
+      {
+        output.length = start;
+        stack.clear ();
+        names.clear ();
+        maps.clear ();
+        const octave_value tree = ledger::to_tree (v, who, line);
+        from_values = false;
+        value (tree, 0);
+        from_values = true;
+      }
   }
 
   // The cell that V, a cell array, holds, without a copy.
