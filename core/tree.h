@@ -15,6 +15,7 @@
 #include <octave/ov-scalar.h>
 #include <octave/ov-str-mat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -227,11 +228,28 @@ namespace ledger
     pointer += std::to_string (i);
   }
 
+  // LINE for a value whose elements are the documents of JSON Lines: the
+  // first step of a place is then its document's line.
+  constexpr octave_idx_type lines_of_elements = -1;
+
   // The place of a value as a message names it: its JSON Pointer, and with
   // JSON Lines (LINE from 1) its line.
   inline std::string
-  place_text (const std::string& pointer, octave_idx_type line = 0)
+  place_text (std::string pointer, octave_idx_type line = 0)
   {
+    if (line == lines_of_elements)
+      {
+        const std::size_t end = std::min (pointer.find ('/', 1),
+                                          pointer.size ());
+        const std::string step = pointer.substr (std::min<std::size_t> (1, pointer.size ()), end - 1);
+        line = 0;
+        if (! step.empty ()
+            && step.find_first_not_of ("0123456789") == std::string::npos)
+          {
+            line = std::stol (step) + 1;
+            pointer.erase (0, end);
+          }
+      }
     if (line > 0)
       return (pointer.empty () ? "at the top of line "
                                : "at " + pointer + " in line ")

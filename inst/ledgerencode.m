@@ -188,14 +188,14 @@ endfunction
 %! assert (ledgerencode ({1}, "Lines", false), "[1.0]");
 
 %!test
-%! ## A fault in a tree names the line and the place in its document; one
-%! ## in an ordinary value is ledgertree's, with its place in the cell.
+%! ## A fault names the line and the place in its document, in a tree and
+%! ## in an ordinary value alike.
 %! o = struct ("keys", {{"a"}}, "values", {{@sin}});
 %! tree = "a 1x1 function_handle cannot be written as JSON ";
 %! cases = {
 %!   {o},            [tree "(at /a in line 1)."]
 %!   {1; 2; {1, o}}, [tree "(at /1/a in line 3)."]
-%!   {1, @sin, 3},   [tree "(at /1)."]
+%!   {1, @sin, 3},   [tree "(at the top of line 2)."]
 %! };
 %! for i = 1:rows (cases)
 %!   try

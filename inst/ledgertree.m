@@ -93,8 +93,22 @@ endfunction
 %!    else
 %!      assert (! ischar (ours), "no error: %s", theirs.message);
 %!      assert (ours.identifier, theirs.identifier);
-%!      assert (regexprep (ours.message, '^ledgerencode: ', ''),
-%!              regexprep (theirs.message, '^(ledgertree|__ledgertreetext__): ', ''));
+%!      ours = regexprep (ours.message, '^ledgerencode: ', '');
+%!      theirs = regexprep (theirs.message, '^(ledgertree|__ledgertreetext__): ', '');
+%!      if (o(3))
+%!        ## With JSON Lines the writer names the line of the document,
+%!        ## the first step of the reference's place, counted from 1.
+%!        t = regexp (theirs, '^(.*) \(at /(\d+)(/.*)?\)\.$', "tokens", "once");
+%!        if (! isempty (t))
+%!          k = str2double (t{2}) + 1;
+%!          if (numel (t) < 3 || isempty (t{3}))
+%!            theirs = sprintf ("%s (at the top of line %d).", t{1}, k);
+%!          else
+%!            theirs = sprintf ("%s (at %s in line %d).", t{1}, t{3}, k);
+%!          endif
+%!        endif
+%!      endif
+%!      assert (ours, theirs);
 %!    endif
 %!  endfor
 %!endfunction

@@ -389,7 +389,8 @@ public:
         if (from_values)
           {
             from_values = false;
-            documents (ledger::to_tree (tree, who));
+            documents (ledger::to_tree (tree, who,
+                                        ledger::lines_of_elements));
             return;
           }
         error_with_id ("ledgerkit:tree", "%s: %s.", who,
