@@ -25,12 +25,7 @@
 #include <utility>
 #include <vector>
 
-// The allocator a Cell frees its storage with; it differs between builds of
-// the interpreter (plain or polymorphic), so it is taken from the type.
-template <typename T, typename A>
-static A allocator_of (const Array<T, A>&);
-typedef decltype (allocator_of (std::declval<const Cell&> ())) cell_allocator;
-typedef std::allocator_traits<cell_allocator> cell_alloc_traits;
+#include "../core/portable.h"
 
 // Every message.  The first %s is the caller; "at %s" is a JSON Pointer.
 namespace msg
@@ -323,8 +318,7 @@ public:
     if (x == 0)
       return std::signbit (x) ? "-0" : "0";
     char sci[40];
-    const char *end = std::to_chars (sci, sci + sizeof sci, x,
-                                     std::chars_format::scientific).ptr;
+    const char *end = ledgerkit::shortest_scientific (sci, sci + sizeof sci, x);
     std::string s (static_cast<const char *> (sci), end);
     std::string sign;
     if (s[0] == '-')
@@ -364,18 +358,15 @@ public:
   // ---- cells --------------------------------------------------------------
 
   // The values on the stack from BASE as a cell of DV, which holds them
-  // all.  They are moved into storage that the cell then owns, made by
-  // the cell's own allocator.
+  // all.  They are moved into the cell by the cell allocation rule
+  // (core/portable.h).
   Cell take (std::size_t base, const dim_vector& dv)
   {
-    const std::size_t n = stack.size () - base;
-    cell_allocator alloc;
-    octave_value *items = cell_alloc_traits::allocate (alloc, n);
-    for (std::size_t i = 0; i < n; i++)
-      cell_alloc_traits::construct (alloc, items + i,
-                                    std::move (stack[base + i]));
+    Cell c = ledgerkit::cell_of_size (
+      dv, [&] (octave_idx_type i) -> octave_value&&
+      { return std::move (stack[base + i]); });
     stack.resize (base);
-    return Cell (Array<octave_value> (items, dv, alloc));
+    return c;
   }
 
   Cell take (std::size_t base)
@@ -392,18 +383,15 @@ public:
     return octave_value (m);
   }
 
-  // A copy of C with element I replaced by X.  Each element is copied once
-  // into storage of the cell's own allocator: copying the cell and then
-  // assigning would first fill the new storage with empty values.
+  // A copy of C with element I replaced by X.  Each element is copied once,
+  // by the cell allocation rule (core/portable.h): copying the cell and
+  // then assigning would copy the whole storage for one element.
   static Cell replaced (const Cell& c, octave_idx_type i, const octave_value& x)
   {
-    const octave_idx_type n = c.numel ();
-    cell_allocator alloc;
-    octave_value *items = cell_alloc_traits::allocate (alloc, n);
     const octave_value *from = c.data ();
-    for (octave_idx_type k = 0; k < n; k++)
-      cell_alloc_traits::construct (alloc, items + k, k == i ? x : from[k]);
-    return Cell (Array<octave_value> (items, c.dims (), alloc));
+    return ledgerkit::cell_of_size (
+      c.dims (), [&] (octave_idx_type k) -> const octave_value&
+      { return k == i ? x : from[k]; });
   }
 
   // C with room for one more element at its end: a row stays a row,
@@ -624,8 +612,8 @@ public:
       {
         if (! found)
           {
-            Cell keys = grown (cell_of (p.keys).index (octave::idx_vector (0, p.n)));
-            Cell values = grown (cell_of (p.values).index (octave::idx_vector (0, p.n)));
+            Cell keys = grown (cell_of (p.keys).index (ledgerkit::idx_vector (0, p.n)));
+            Cell values = grown (cell_of (p.values).index (ledgerkit::idx_vector (0, p.n)));
             keys(p.n) = octave_value (s.key, '\'');
             values(p.n) = value;
             return object_node (keys, values);

@@ -34,7 +34,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 build() {
   local name=$1 bin=$out/$1_fuzz
-  local deps=("fuzz/$1_fuzz.cc" fuzz/tree_check.h reader/__ledgerscan__.cc)
+  local deps=("fuzz/$1_fuzz.cc" fuzz/tree_check.h core/portable.h reader/__ledgerscan__.cc)
   [ "$name" = writer ] && deps+=(writer/__ledgeremit__.cc)
   local stale=0 d
   [ -x "$bin" ] || stale=1

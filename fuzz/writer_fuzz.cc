@@ -624,7 +624,7 @@ namespace
   octave_value element (const octave_value& v, octave_idx_type i)
   {
     octave_value whole = v;
-    return whole.index_op (octave_value_list (octave_value (i + 1)));
+    return ledgerkit::index_op (whole, octave_value_list (octave_value (i + 1)));
   }
 
   bool equivalent (const octave_value& orig, const octave_value& back,

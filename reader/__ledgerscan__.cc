@@ -30,6 +30,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "../core/portable.h"
+
 // PKG_ADD: autoload ("__ledgerdecode__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerlines__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerload__", "__ledgerscan__.oct");
@@ -104,13 +106,6 @@ text_of (scan_error code)
 {
   return scan_error_text[static_cast<int> (code)];
 }
-
-// The allocator a Cell frees its storage with; it differs between builds of
-// the interpreter (plain or polymorphic), so it is taken from the type.
-template <typename T, typename A>
-static A allocator_of (const Array<T, A>&);
-typedef decltype (allocator_of (std::declval<const Cell&> ())) cell_allocator;
-typedef std::allocator_traits<cell_allocator> cell_alloc_traits;
 
 // One parse: the borrowed text, the cursor, the options and the first error.
 // The rest is scratch shared by the whole call so that reading a container
@@ -824,14 +819,7 @@ private:
   // the double range an infinity of its sign, below it zero or a subnormal.
   double to_double (std::size_t start) const
   {
-    const char *first = source.data () + start;
-    const char *last = source.data () + pos;
-    double d;
-    std::from_chars_result r = std::from_chars (first, last, d);
-    if (r.ec == std::errc () && r.ptr == last)
-      return d;
-    std::string copy (first, last);
-    return std::strtod (copy.c_str (), nullptr);
+    return ledgerkit::to_double (source.data () + start, source.data () + pos);
   }
 
   // An integer literal of magnitude 2^53 or more: exact when a 64-bit
@@ -981,17 +969,15 @@ private:
   Cell column (std::size_t base, std::size_t stride, std::size_t offset = 0)
   {
     const std::size_t n = (stack.size () - base) / stride;
-    // The members are moved into raw storage that the array then owns: a
-    // Cell of a size would first fill itself with values to be replaced.
-    // The storage comes from the array's own allocator, which frees it.
-    cell_allocator alloc;
-    octave_value *items = cell_alloc_traits::allocate (alloc, n);
-    for (std::size_t i = 0; i < n; i++)
-      cell_alloc_traits::construct (
-        alloc, items + i, std::move (stack[base + offset + i * stride]));
+    // The members are moved in by the cell allocation rule
+    // (core/portable.h): where the interpreter allows, into raw storage of
+    // the cell's own allocator, which the cell then owns.
+    Cell c = ledgerkit::cell_of_size (
+      dim_vector (n, 1), [&] (octave_idx_type i) -> octave_value&&
+      { return std::move (stack[base + offset + i * stride]); });
     if (offset + 1 == stride)
       stack.resize (base);
-    return Cell (Array<octave_value> (items, dim_vector (n, 1), alloc));
+    return c;
   }
 
   // The keys and values on the stack from BASE, interleaved, as an object.

@@ -35,6 +35,8 @@
 #include <type_traits>
 #include <vector>
 
+#include "../core/portable.h"
+
 // The writer's smallest steps, inlined wherever they are used, whatever
 // the size of the code around them.
 #define hot __attribute__ ((always_inline)) inline
@@ -226,8 +228,7 @@ struct number_text
       {
         char sci[32];
         char *sci_end
-          = std::to_chars (sci, sci + sizeof sci, m,
-                           std::chars_format::scientific).ptr;
+          = ledgerkit::shortest_scientific (sci, sci + sizeof sci, m);
         if (lopsided (m))
           sci_end = round_back (sci, sci_end, m);
         n = split (sci, sci_end, d, E);
@@ -257,8 +258,7 @@ struct number_text
     char *t_end = t;
     for (int k = least; k <= 17; k++)
       {
-        t_end = std::to_chars (t, t + sizeof t, m,
-                               std::chars_format::scientific, k - 1).ptr;
+        t_end = ledgerkit::scientific (t, t + sizeof t, m, k - 1);
         // The shortest digits read back: when they are also the correctly
         // rounded ones, nothing needs reading.
         if (k == least && t_end - t == end - s
@@ -280,12 +280,7 @@ struct number_text
 
   static bool reads_back (const char *s, const char *end, double m)
   {
-    double back = 0;
-    if (std::from_chars (s, end, back).ec == std::errc ())
-      return back == m;
-    // Out of the range of doubles: the platform reading decides.
-    const std::string copy (s, end);
-    return std::strtod (copy.c_str (), nullptr) == m;
+    return ledgerkit::to_double (s, end) == m;
   }
 
   // The digits D and decimal exponent E of the scientific text S, which
@@ -878,7 +873,7 @@ public:
             {
               separate (i, depth);
               const octave_value_list index (octave_value (i + 1));
-              const double imag = scalar (whole.index_op (index));
+              const double imag = scalar (ledgerkit::index_op (whole, index));
               if (imag != 0)
                 fail (not_real (imag), element (i));
             });
