@@ -5,6 +5,7 @@
 #   NAME-VERSION/DESCRIPTION COPYING NEWS INDEX
 #   NAME-VERSION/inst/*.m, inst/private/*.m      the user-facing functions
 #   NAME-VERSION/src/*.cc, src/Makefile, flags.mk  the modules
+#   NAME-VERSION/core/*.h                        what the modules share
 #
 #   tools/dist.sh [OUTDIR]      default OUTDIR: the top of the work tree
 #
@@ -22,14 +23,15 @@ date=$(field Date)
 [ -n "$name" ] && [ -n "$version" ] || { echo "dist: DESCRIPTION lacks Name or Version" >&2; exit 1; }
 
 sources="reader/__ledgerscan__.cc writer/__ledgeremit__.cc convert/__ledgerconvert__.cc"
-for f in $sources DESCRIPTION COPYING NEWS INDEX tools/package.mk tools/flags.mk; do
+headers=$(ls core/*.h)
+for f in $sources $headers DESCRIPTION COPYING NEWS INDEX tools/package.mk tools/flags.mk; do
   [ -f "$f" ] || { echo "dist: $f is missing" >&2; exit 1; }
 done
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 pkgdir="$stage/$name-$version"
-mkdir -p "$pkgdir/inst/private" "$pkgdir/src"
+mkdir -p "$pkgdir/inst/private" "$pkgdir/src" "$pkgdir/core"
 cp DESCRIPTION COPYING NEWS INDEX "$pkgdir/"
 cp inst/*.m "$pkgdir/inst/"
 if compgen -G "inst/private/*.m" >/dev/null; then
@@ -38,6 +40,8 @@ else
   rmdir "$pkgdir/inst/private"
 fi
 cp $sources "$pkgdir/src/"
+# The modules include "../core/NAME.h", beside src/ as in the work tree.
+cp $headers "$pkgdir/core/"
 cp tools/package.mk "$pkgdir/src/Makefile"
 cp tools/flags.mk "$pkgdir/src/flags.mk"
 
