@@ -15,6 +15,8 @@
 //                  Octave 7, ::idx_vector before): the type that
 //                  octave_value::index_vector returns.
 //   index_op       octave_value::index_op where it exists, else do_index_op.
+//   range_of       a range value: octave::range<double>::make_n_element_range
+//                  where it exists (Octave 7 on), else Range (base, inc, n).
 //   to_double      the correctly rounded double of a decimal literal:
 //                  std::from_chars where the C++ library has it for double
 //                  (g++ 11 on), else strtod in the C locale.
@@ -126,6 +128,37 @@ namespace ledgerkit
   inline octave_value index_op (octave_value& v, const octave_value_list& idx)
   {
     return detail::index_op (v, idx, 0);
+  }
+
+  // ---- ranges -------------------------------------------------------------
+
+  // The interpreter's range of doubles: octave::range<double> from Octave 7,
+  // Range before; the type that octave_value::range_value returns.
+  typedef decltype (std::declval<const octave_value&> ().range_value ())
+    range_type;
+
+  namespace detail
+  {
+    template <typename R>
+    auto range_of (double base, double increment, octave_idx_type n, int)
+      -> decltype (R::make_n_element_range (base, increment, n))
+    {
+      return R::make_n_element_range (base, increment, n);
+    }
+
+    // Range (base, increment, count) where there is no such factory.
+    template <typename R>
+    R range_of (double base, double increment, octave_idx_type n, long)
+    {
+      return R (base, increment, n);
+    }
+  }
+
+  // The range of N doubles from BASE by INCREMENT, as a value.
+  inline octave_value range_of (double base, double increment,
+                                octave_idx_type n)
+  {
+    return octave_value (detail::range_of<range_type> (base, increment, n, 0));
   }
 
   // ---- numbers ------------------------------------------------------------

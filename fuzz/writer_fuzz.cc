@@ -250,8 +250,7 @@ namespace
               reached (depth + 1);
             if (step == 0)
               return octave_value (base);
-            return octave_value (octave::range<double> (base, step,
-                                                        base + step * (n - 1)));
+            return ledgerkit::range_of (base, step, n);
           }
         }
     }
