@@ -1,7 +1,7 @@
 # ledgerkit: lossless JSON for the Octave interpreter.
 #   make          build the two modules
 #   make check    install what is missing, build, run every test
-#   make check-octave   the same on Octave 9.4 and 11.3, in Debian chroots
+#   make check-octave   the same on Octave 6.2, 9.4 and 11.3, in Debian chroots
 #   make demo     a short tour on a shipped sample
 #   make bench    compare with the interpreter's jsondecode/jsonencode
 
@@ -37,9 +37,10 @@ check: deps all $(TEST_MODULES)
 
 test: check
 
-# The suite on Octave 9.4 (Debian 13) and 11.3 (Debian testing), each in a
+# The suite on Octave 6.2 (Debian 11), 9.4 (Debian 13) and 11.3 (Debian
+# testing), each in a
 # Debian chroot cached outside the work tree; needs root.
-#   make check-octave [RELEASES="trixie forky"] [LEDGER_CHECK_TARGET=sanitize]
+#   make check-octave [RELEASES="bullseye trixie forky"] [LEDGER_CHECK_TARGET=sanitize]
 RELEASES =
 check-octave:
 	@bash tools/check-octave.sh $(RELEASES)

@@ -29,6 +29,10 @@ function bench_read (work)
     printf ("NOTE: the reader or inst/ledgerdecode.m is missing: not measured.\n");
     return;
   endif
+  if (! __ledgerhasjson__ ())
+    printf ("NOTE: this interpreter has no jsondecode, which each of these compares with: not measured.\n");
+    return;
+  endif
   printf ("%-52s %12s %12s %7s\n", "", "ours", "other", "ratio");
 
   ## Per call: best of several rounds of N calls, the two taking turns.

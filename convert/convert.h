@@ -437,7 +437,7 @@ namespace ledger
       if (p.kind == spot::cell)
         items = cell_of (node);
       else
-        items = make_cell (dim_vector (p.n, 1), [&] (std::size_t j)
+        items = cell_of_size (dim_vector (p.n, 1), [&] (std::size_t j)
                            { return node.fast_elem_extract (j); });
       if (! found)
         {
@@ -453,7 +453,7 @@ namespace ledger
                           const octave_value& x)
     {
       const octave_value *from = c.data ();
-      return make_cell (c.dims (), [&] (std::size_t k) -> octave_value
+      return cell_of_size (c.dims (), [&] (std::size_t k) -> octave_value
                         {
                           return octave_idx_type (k) == i ? x : from[k];
                         });

@@ -26,12 +26,7 @@
 inline double
 read_double (const char *first, const char *last)
 {
-  double d;
-  std::from_chars_result r = std::from_chars (first, last, d);
-  if (r.ec == std::errc () && r.ptr == last)
-    return d;
-  std::string copy (first, last);
-  return std::strtod (copy.c_str (), nullptr);
+  return ledger::to_double (first, last);
 }
 
 // The text of a number: an integer in plain digits, a double in its
@@ -88,8 +83,7 @@ struct number_text
       {
         char sci[32];
         char *sci_end
-          = std::to_chars (sci, sci + sizeof sci, m,
-                           std::chars_format::scientific).ptr;
+          = ledger::shortest_scientific (sci, sci + sizeof sci, m);
         if (lopsided (m))
           sci_end = round_back (sci, sci_end, m);
         n = split (sci, sci_end, d, E);
@@ -119,8 +113,7 @@ struct number_text
     char *t_end = t;
     for (int k = least; k <= 17; k++)
       {
-        t_end = std::to_chars (t, t + sizeof t, m,
-                               std::chars_format::scientific, k - 1).ptr;
+        t_end = ledger::scientific (t, t + sizeof t, m, k - 1);
         // The shortest digits read back: when they are also the correctly
         // rounded ones, nothing needs reading.
         if (k == least && t_end - t == end - s

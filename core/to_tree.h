@@ -544,7 +544,7 @@ namespace ledger
           else if (n == 1)
             out = empty_object ();
           else
-            out = make_cell (dim_vector (n, 1), [&] (std::size_t)
+            out = cell_of_size (dim_vector (n, 1), [&] (std::size_t)
                              { return empty_object (); });
           return true;
         }
@@ -610,7 +610,7 @@ namespace ledger
       key_entry e;
       for (std::size_t j = first; j < names.size (); j++)
         e.names.push_back (*names[j]);
-      e.keys = make_cell (dim_vector (n, 1), [&] (std::size_t j)
+      e.keys = cell_of_size (dim_vector (n, 1), [&] (std::size_t j)
                           { return octave_value (e.names[j], '\''); });
       return key_cells.emplace (h, std::move (e))->second.keys;
     }
@@ -624,7 +624,7 @@ namespace ledger
       const octave_idx_type n = keys.numel ();
       std::string text;
       double imag;
-      Cell k = make_cell (dim_vector (n, 1), [&] (std::size_t i)
+      Cell k = cell_of_size (dim_vector (n, 1), [&] (std::size_t i)
         {
           key_text (keys(i), text, imag);
           return octave_value (text, '\'');

@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "cells.h"
+#include "portable.h"
 
 namespace ledger
 {
@@ -372,7 +372,7 @@ namespace ledger
              const dim_vector& dv, std::size_t stride = 1,
              std::size_t offset = 0)
   {
-    return make_cell (dv, [&] (std::size_t i) -> octave_value&&
+    return cell_of_size (dv, [&] (std::size_t i) -> octave_value&&
       {
         return std::move (stack[base + offset + i * stride]);
       });

@@ -250,8 +250,7 @@ namespace
               reached (depth + 1);
             if (step == 0)
               return octave_value (base);
-            return octave_value (octave::range<double> (base, step,
-                                                        base + step * (n - 1)));
+            return ledger::range_of (base, step, n);
           }
         }
     }
@@ -628,7 +627,7 @@ namespace
   octave_value element (const octave_value& v, octave_idx_type i)
   {
     octave_value whole = v;
-    return whole.index_op (octave_value_list (octave_value (i + 1)));
+    return ledger::index_op (whole, octave_value_list (octave_value (i + 1)));
   }
 
   bool equivalent (const octave_value& orig, const octave_value& back,

@@ -113,8 +113,11 @@ endfunction
 %!  endif
 %!endfunction
 
+## The tests against jsondecode run where the interpreter has it (Octave 7
+## on) and are skipped elsewhere.
+
 ## Against jsondecode on documents of every shape it tells apart.
-%!test
+%!testif ; __ledgerhasjson__ ()
 %! docs = {'null', '[]', '[null]', '[null,null]', '[1,null]', '[true,false]', ...
 %!   '[true]', '[true,1]', '[true,null]', '["a","b"]', '["a",null]', '["a",1]', ...
 %!   '[[]]', '[[],[]]', '[[1],[]]', '[[1,2],[3,4]]', '[[1,2],[3]]', ...
@@ -171,6 +174,8 @@ endfunction
 %! same (ledgerplain (h), struct ("v", [1; 2; 3], "2", int8([4; 5]),
 %!                                "true", {{1; 2; "a"; "b"}}, "c", [],
 %!                                "n", NaN, "s", ""));
+
+%!testif ; __ledgerhasjson__ ()
 %! ## A tree ledgertree makes from jsondecode's value comes back to it.
 %! v = jsondecode ('{"m": [[1,2],[3,4]], "s": [{"a":1},{"a":2}], "c": ["x", 1]}');
 %! same (ledgerplain (ledgertree (v)), v);
@@ -200,7 +205,7 @@ endfunction
 ## off (ledgerdecode reads every double correctly rounded), so doubles may
 ## differ by 2 units; twitter.json has ids beyond 2^53, which keep their
 ## class (the rule above), so those are compared as doubles there.
-%!test
+%!testif ; __ledgerhasjson__ ()
 %! ## The folder make bench reads, beside the work tree or one level up.
 %! top = fileparts (fileparts (mfilename ("fullpath")));
 %! data = fullfile (top, {"..", fullfile("..", "..")}, "shared", "bench-data");
@@ -257,7 +262,7 @@ endfunction
 
 ## Against jsondecode on generated documents: random nesting of every kind,
 ## arrays of equal and unequal lengths, objects with shared keys.
-%!test
+%!testif ; __ledgerhasjson__ ()
 %! rand ("seed", 7);
 %! for i = 1:300
 %!   text = random_json (4);

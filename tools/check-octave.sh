@@ -11,7 +11,8 @@
 # Each chroot is built once (mmdebstrap, from Debian's package registry) into
 # the cache folder LEDGER_CHROOTS (default /var/cache/ledgerkit/chroots) and
 # reused; a change of the package list below rebuilds it.  A run copies a
-# clean clone of this checkout's HEAD into the chroot, mounts /proc, /dev and
+# clean clone of this checkout's HEAD (its committed state, also from a git
+# worktree) into the chroot, mounts /proc, /dev and
 # a fresh /dev/shm, runs `make LEDGER_CHECK_TARGET` there (default: check)
 # and unmounts on every way out.  It prints one line per interpreter,
 # "octave X.Y.Z (api-vNN): N passed, N failed", and fails when any run fails.
@@ -81,6 +82,9 @@ run_in () {
   local root=$1 log=$2 work=/root/ledgerkit
   rm -rf "$root$work"
   git clone --quiet --no-hardlinks "$top" "$root$work"
+  # Whatever branch the clone checked out (from a git worktree it need not
+  # be the worktree's), run this checkout's commit.
+  git -C "$root$work" checkout --quiet --detach "$(git -C "$top" rev-parse HEAD)"
   mount_in -t proc proc "$root/proc"
   mount_in --bind /dev "$root/dev"
   mount_in -t tmpfs -o mode=1777,size=1g tmpfs "$root/dev/shm"

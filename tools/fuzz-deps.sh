@@ -23,6 +23,8 @@ links() {
 links && exit 0
 
 # The release's default clang and its runtime; Debian 12 names the runtime
-# only with clang's version.
-bash "$(dirname "$0")/apt-install.sh" clang "libclang-rt-dev|libclang-rt-14-dev"
+# only with clang's version, and Debian 11 keeps it in clang's own
+# libclang-common-11-dev.
+bash "$(dirname "$0")/apt-install.sh" clang \
+  "libclang-rt-dev|libclang-rt-14-dev|libclang-common-11-dev"
 links || { echo "ledgerkit: clang++ -fsanitize=fuzzer still fails" >&2; exit 1; }

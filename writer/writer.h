@@ -614,7 +614,7 @@ public:
             {
               separate (i, depth);
               const octave_value_list index (octave_value (i + 1));
-              const double imag = scalar (whole.index_op (index));
+              const double imag = scalar (ledger::index_op (whole, index));
               if (imag != 0)
                 fail_imaginary (imag, element (i));
             });
