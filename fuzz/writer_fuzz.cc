@@ -603,7 +603,7 @@ namespace
               const bool closing = at < text.size ()
                                    && (text[at] == ']' || text[at] == '}');
               if (static_cast<long> (spaces)
-                  != static_cast<long> (json_writer::indent_width)
+                  != static_cast<long> (ledger::settings ().indent)
                      * (depth - closing))
                 fault ("a pretty line with the wrong indentation", text);
             }

@@ -133,7 +133,7 @@ writer_for (const char *who, const octave_value_list& args, int first,
     = args.length () == first ? ledger::settings ()
       : ledger::read_options (who, ledger::writing_options, args, first);
   lines = s.lines;
-  return json_writer (s.pretty, s.preserve, who, values);
+  return json_writer (s, who, values);
 }
 
 // The text of W's output as a character row.
