@@ -847,15 +847,13 @@ public:
       order[i] = i;
     const sort_key *keys = sort_scratch.data ();
     if (canonical)
-      std::stable_sort (order, order + n, [keys] (octave_idx_type a,
-                                                  octave_idx_type b)
+      stable_order (order, n, [keys] (octave_idx_type a, octave_idx_type b)
         {
           return ledger::utf16_less (keys[a].bytes, keys[a].size,
                                      keys[b].bytes, keys[b].size);
         });
     else
-      std::stable_sort (order, order + n, [keys] (octave_idx_type a,
-                                                  octave_idx_type b)
+      stable_order (order, n, [keys] (octave_idx_type a, octave_idx_type b)
         {
           const int c = std::memcmp (keys[a].bytes, keys[b].bytes,
                                      std::min (keys[a].size, keys[b].size));
@@ -877,6 +875,29 @@ public:
                                 member_place (order[i]));
         }
     top.what = static_cast<kind> (top.what | sorted);
+  }
+
+  // Sorts the N indices at ORDER by LESS, equal ones kept in their order.
+  // Most objects are small, and many already in order: an insertion sort
+  // needs no memory and one pass over sorted keys; a large object takes
+  // the library's merge sort.
+  template <typename L>
+  static void stable_order (octave_idx_type *order, octave_idx_type n,
+                            L less)
+  {
+    if (n > 32)
+      {
+        std::stable_sort (order, order + n, less);
+        return;
+      }
+    for (octave_idx_type i = 1; i < n; i++)
+      {
+        const octave_idx_type x = order[i];
+        octave_idx_type j = i;
+        for (; j > 0 && less (x, order[j-1]); j--)
+          order[j] = order[j-1];
+        order[j] = x;
+      }
   }
 
   // The bytes of the key V in place when it is one row of text.
