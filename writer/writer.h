@@ -283,6 +283,7 @@ public:
     names.clear ();
     maps.clear ();
     orders.clear ();
+    known.clear ();
     line = 0;
     from_values = false;
   }
@@ -795,9 +796,18 @@ public:
     const char *bytes;
     std::size_t at;
     std::size_t size;
+    // The first eight bytes as one number, zeros after a shorter key: two
+    // keys whose heads differ are in the order of their heads.
+    std::uint64_t head;
   };
   std::vector<sort_key> sort_scratch;
   std::string key_bytes;
+  struct rank
+  {
+    std::uint64_t head;
+    octave_idx_type at;
+  };
+  std::vector<rank> ranks;
 
   // Orders the members of the object just opened on top of the stack by
   // their keys: a stable sort, so that equal keys keep their order.  The
@@ -807,6 +817,8 @@ public:
   {
     frame& top = stack.back ();
     const octave_idx_type n = top.count;
+    if (top.base () == tree_object && reuse_order (top))
+      return;
     sort_scratch.resize (n);
     key_bytes.clear ();
     for (octave_idx_type i = 0; i < n; i++)
@@ -815,7 +827,7 @@ public:
         if (top.base () != tree_object)
           {
             const std::string& name = field (stack.size () - 1, i);
-            k = sort_key {name.data (), 0, name.size ()};
+            k = sort_key {name.data (), 0, name.size (), 0};
           }
         else if (! key_in_place (top.keys[i], k))
           {
@@ -827,7 +839,7 @@ public:
               fail_imaginary (imag, member_place (i));
             if (f != ledger::tree_fault::none)
               fail (f, top.keys[i], member_place (i));
-            k = sort_key {nullptr, key_bytes.size (), spelled.size ()};
+            k = sort_key {nullptr, key_bytes.size (), spelled.size (), 0};
             key_bytes += spelled;
           }
       }
@@ -836,29 +848,54 @@ public:
         sort_key& k = sort_scratch[i];
         if (! k.bytes)
           k.bytes = key_bytes.data () + k.at;
+        unsigned char h[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+        std::memcpy (h, k.bytes, std::min<std::size_t> (k.size, 8));
+        k.head = std::uint64_t (h[0]) << 56 | std::uint64_t (h[1]) << 48
+                 | std::uint64_t (h[2]) << 40 | std::uint64_t (h[3]) << 32
+                 | std::uint64_t (h[4]) << 24 | std::uint64_t (h[5]) << 16
+                 | std::uint64_t (h[6]) << 8 | std::uint64_t (h[7]);
         if (canonical && ! ledger::is_utf8 (k.bytes, k.size))
           fail (ledger::tree_fault::not_utf8, octave_value (),
                 member_place (i));
       }
+    // The keys' heads and places sorted together: ties of the heads are
+    // rare and go to the whole keys, ties of those to the places, which
+    // keeps equal keys in their order with the library's unstable sort.
+    ranks.resize (n);
+    for (octave_idx_type i = 0; i < n; i++)
+      ranks[i] = rank {canonical ? 0 : sort_scratch[i].head, i};
+    const sort_key *keys = sort_scratch.data ();
+    if (canonical)
+      std::sort (ranks.begin (), ranks.end (), [keys] (const rank& x,
+                                                       const rank& y)
+        {
+          const sort_key& a = keys[x.at];
+          const sort_key& b = keys[y.at];
+          if (ledger::utf16_less (a.bytes, a.size, b.bytes, b.size))
+            return true;
+          if (ledger::utf16_less (b.bytes, b.size, a.bytes, a.size))
+            return false;
+          return x.at < y.at;
+        });
+    else
+      std::sort (ranks.begin (), ranks.end (), [keys] (const rank& x,
+                                                       const rank& y)
+        {
+          if (x.head != y.head)
+            return x.head < y.head;
+          const sort_key& a = keys[x.at];
+          const sort_key& b = keys[y.at];
+          const int c = std::memcmp (a.bytes, b.bytes,
+                                     std::min (a.size, b.size));
+          if (c != 0)
+            return c < 0;
+          return a.size != b.size ? a.size < b.size : x.at < y.at;
+        });
     const std::size_t base = orders.size ();
     orders.resize (base + n);
     octave_idx_type *order = orders.data () + base;
     for (octave_idx_type i = 0; i < n; i++)
-      order[i] = i;
-    const sort_key *keys = sort_scratch.data ();
-    if (canonical)
-      stable_order (order, n, [keys] (octave_idx_type a, octave_idx_type b)
-        {
-          return ledger::utf16_less (keys[a].bytes, keys[a].size,
-                                     keys[b].bytes, keys[b].size);
-        });
-    else
-      stable_order (order, n, [keys] (octave_idx_type a, octave_idx_type b)
-        {
-          const int c = std::memcmp (keys[a].bytes, keys[b].bytes,
-                                     std::min (keys[a].size, keys[b].size));
-          return c != 0 ? c < 0 : keys[a].size < keys[b].size;
-        });
+      order[i] = ranks[i].at;
     if (canonical)
       for (octave_idx_type i = 1; i < n; i++)
         {
@@ -874,30 +911,47 @@ public:
                                        std::string (b.bytes, b.size)),
                                 member_place (order[i]));
         }
+    if (top.base () == tree_object && n < known_limit)
+      {
+        // Kept for the next object of as many keys (see reuse_order).
+        if (known.size () <= static_cast<std::size_t> (n))
+          known.resize (n + 1);
+        known_order& k = known[n];
+        k.reps.resize (n);
+        for (octave_idx_type i = 0; i < n; i++)
+          k.reps[i] = &top.keys[i].get_rep ();
+        k.order.assign (orders.end () - n, orders.end ());
+      }
     top.what = static_cast<kind> (top.what | sorted);
   }
 
-  // Sorts the N indices at ORDER by LESS, equal ones kept in their order.
-  // Most objects are small, and many already in order: an insertion sort
-  // needs no memory and one pass over sorted keys; a large object takes
-  // the library's merge sort.
-  template <typename L>
-  static void stable_order (octave_idx_type *order, octave_idx_type n,
-                            L less)
+  // The reader gives equal keys one value, so the objects of one shape
+  // (the records of a list) hold the very same keys in the same order:
+  // the order of the last object sorted of each count of keys serves an
+  // object whose keys are the same values, with nothing sorted.  The keys
+  // stay alive in the tree while it is written.
+  struct known_order
   {
-    if (n > 32)
-      {
-        std::stable_sort (order, order + n, less);
-        return;
-      }
-    for (octave_idx_type i = 1; i < n; i++)
-      {
-        const octave_idx_type x = order[i];
-        octave_idx_type j = i;
-        for (; j > 0 && less (x, order[j-1]); j--)
-          order[j] = order[j-1];
-        order[j] = x;
-      }
+    std::vector<const octave_base_value *> reps;
+    std::vector<octave_idx_type> order;
+  };
+  std::vector<known_order> known;
+  static const octave_idx_type known_limit = 256;
+
+  bool reuse_order (frame& top)
+  {
+    const octave_idx_type n = top.count;
+    if (n >= known_limit || known.size () <= static_cast<std::size_t> (n))
+      return false;
+    const known_order& k = known[n];
+    if (k.reps.size () != static_cast<std::size_t> (n))
+      return false;
+    for (octave_idx_type i = 0; i < n; i++)
+      if (k.reps[i] != &top.keys[i].get_rep ())
+        return false;
+    orders.insert (orders.end (), k.order.begin (), k.order.end ());
+    top.what = static_cast<kind> (top.what | sorted);
+    return true;
   }
 
   // The bytes of the key V in place when it is one row of text.
@@ -912,7 +966,7 @@ public:
     const dim_vector& dv = c.dims ();
     if (dv.ndims () > 2 || dv(0) > 1)
       return false;
-    k = sort_key {c.data (), 0, static_cast<std::size_t> (c.numel ())};
+    k = sort_key {c.data (), 0, static_cast<std::size_t> (c.numel ()), 0};
     return true;
   }
 
