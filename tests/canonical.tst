@@ -416,6 +416,7 @@
 %!   {-int64(2^53)-1},                "-9007199254740993 is not a double exactly, as canonical JSON needs (at /0)"
 %!   obj({"x"}, {intmax("uint64")}),  "18446744073709551615 is not a double exactly, as canonical JSON needs (at /x)"
 %!   [int64(1) int64(2^53)+1],        "9007199254740993 is not a double exactly, as canonical JSON needs (at /1)"
+%!   {[int64(1) 2; 3 int64(2^53)+1]},  "9007199254740993 is not a double exactly, as canonical JSON needs (at /0/1/1)"
 %!   obj({"a", "b", "a"}, {1, 2, 3}), 'the key "a" is in the object twice; canonical JSON needs each key once (key 3 of the object at the top of the tree)'
 %!   {obj({"k", "k"}, {1, 1})},        'key 2 of the object at /0'
 %!   {"ok", bad},                      "text that is not UTF-8 cannot be written as canonical JSON (at /1)"

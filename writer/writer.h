@@ -702,8 +702,11 @@ public:
     const T y = x.value ();
     char *end;
     double d;
-    if (canonical && number_text::exact_double (y, d))
+    if (canonical)
       {
+        // Elements of flat arrays are vetted with their own places first.
+        if (! number_text::exact_double (y, d))
+          fail_inexact (y, here ());
         output.append (buf, number_text::canonical_chars (buf, d));
         return;
       }
