@@ -132,7 +132,7 @@ function r = measure (name, text, file, runs)
       if (k == 7)
         s = ledgerencode (tree);
       else
-        s = __ledgertext__ (tree, false, false, false);
+        s = __ledgertext__ (tree);
       endif
       t(k) = min (t(k), toc (t0));
       clear s;

@@ -7,7 +7,10 @@
 ## @code{ledgerencode} of the tree of each of the three documents canada,
 ## citm_catalog and twitter in @var{datadir} against @code{jsonencode} of
 ## @code{jsondecode}'s value and against @code{__ledgeremit__} writing the
-## same tree to a file in @var{work}; 100,000 records of about 100 bytes
+## same tree to a file in @var{work}, and with the options
+## @qcode{"SortKeys"} and @qcode{"Canonical"} against the default compact
+## text (Canonical not on twitter, whose integers beyond 2^53 it refuses);
+## 100,000 records of about 100 bytes
 ## written as JSON Lines against the same written as one array and against
 ## a loop of @code{jsonencode} over the records.  Each time is the best of
 ## @var{runs}, ours and the built-in taking turns, timed by
@@ -64,7 +67,22 @@ function bench_write (datadir, work, runs)
                               "bi", show ([name{1} " (ms)"], "jsonencode",
                                           t(1), t(2)),
                               "emit", show ("", "__ledgeremit__ to a file",
-                                            t(1), t(3)));
+                                            t(1), t(3)),
+                              "sorted", NaN, "canonical", NaN);
+    ## Sorted keys and canonical text against the default compact text, in
+    ## the same turns; twitter holds integers beyond 2^53, which canonical
+    ## text refuses.
+    calls = {@() ledgerencode (tree), @() ledgerencode (tree, "SortKeys", true)};
+    if (! strcmp (name{1}, "twitter"))
+      calls{end+1} = @() ledgerencode (tree, "Canonical", true);
+    endif
+    t = 1e3 * best_times (runs, calls{:});
+    res.docs(end).sorted = show ("  SortKeys (ms)", "default compact",
+                                 t(2), t(1));
+    if (numel (t) > 2)
+      res.docs(end).canonical = show ("  Canonical (ms)", "default compact",
+                                      t(3), t(1));
+    endif
   endfor
   [~] = unlink (file);
 
@@ -94,6 +112,12 @@ function bench_write (datadir, work, runs)
     target (sprintf ("ledgerencode %s vs jsonencode", d.name), 0.5, d.bi);
     target (sprintf ("ledgerencode %s vs __ledgeremit__ file", d.name), 1.1,
             d.emit);
+    target (sprintf ("SortKeys %s vs default compact", d.name), 1.3,
+            d.sorted);
+    if (! isnan (d.canonical))
+      target (sprintf ("Canonical %s vs default compact", d.name), 1.5,
+              d.canonical);
+    endif
   endfor
   if (isempty (res.docs))
     printf ("%-52s %-8s %-9s %s\n", "ledgerencode of the three documents", "-",

@@ -82,8 +82,7 @@ struct number_text
     else
       {
         char sci[32];
-        char *sci_end
-          = ledger::shortest_scientific (sci, sci + sizeof sci, m);
+        char *sci_end = shortest_scientific (sci, m);
         if (lopsided (m))
           sci_end = round_back (sci, sci_end, m);
         n = split (sci, sci_end, d, E);
@@ -91,6 +90,58 @@ struct number_text
     while (n > 1 && d[n-1] == '0')
       n--;
     return p - buf + layout (p, d, n, E, point);
+  }
+
+  // The shortest scientific text of M ("d.ddde+XX") that reads back as M,
+  // of those the nearest to M, into BUF (32 bytes); returns its end.  The
+  // one place that asks the library for the digits of a double.
+  static char * shortest_scientific (char *buf, double m)
+  {
+    return ledger::shortest_scientific (buf, buf + 32, m);
+  }
+
+  // True when a double holds the integer X exactly; the double in D.
+  template <typename T>
+  static bool exact_double (T x, double& d)
+  {
+    d = static_cast<double> (x);
+    if constexpr (sizeof (T) < 8)
+      return true;
+    else if constexpr (std::is_signed_v<T>)
+      return d < 9223372036854775808.0 && static_cast<T> (d) == x;
+    else
+      return d < 18446744073709551616.0 && static_cast<T> (d) == x;
+  }
+
+  // The text of X as canonical JSON writes it, into BUF (40 bytes);
+  // returns its length.  X is finite.  The digits are the shortest that
+  // read back, of those the nearest to X, with no rounding back at a
+  // power of two; positional for exponents from -6 to 20; "e+" before a
+  // positive exponent; no ".0"; -0 is 0.
+  static std::size_t canonical_chars (char *buf, double x)
+  {
+    char *p = buf;
+    if (x < 0)
+      *p++ = '-';
+    const double m = std::fabs (x);
+    if (m == 0)
+      return p - buf + put (p, "0");
+    char d[24];
+    int n, E;
+    if (m < ledger::two53 && m == std::trunc (m))
+      {
+        n = std::to_chars (d, d + sizeof d,
+                           static_cast<std::uint64_t> (m)).ptr - d;
+        E = n - 1;
+      }
+    else
+      {
+        char sci[32];
+        n = split (sci, shortest_scientific (sci, m), d, E);
+      }
+    while (n > 1 && d[n-1] == '0')
+      n--;
+    return p - buf + layout (p, d, n, E, false, true);
   }
 
   // True when the gap to the next double below M is narrower than the gap
@@ -157,9 +208,10 @@ struct number_text
   }
 
   // Lays out the N digits D of a value of decimal exponent E: positional
-  // for exponents from -6 to 20, exponent form outside.
+  // for exponents from -6 to 20, exponent form outside, with "+" before a
+  // positive exponent where PLUS says so.
   static std::size_t layout (char *out, const char *d, int n, int E,
-                             bool point)
+                             bool point, bool plus = false)
   {
     char *p = out;
     if (E >= 0 && E <= 20)
@@ -193,6 +245,8 @@ struct number_text
             p = copy (p, d + 1, n - 1);
           }
         *p++ = 'e';
+        if (plus && E > 0)
+          *p++ = '+';
         p = std::to_chars (p, p + 8, E).ptr;
       }
     return p - out;

@@ -11,12 +11,16 @@
 #include <octave/oct.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "tree.h"
 
 namespace ledger
 {
+  // The indent setting that stands for one tab per level.
+  constexpr int indent_tab = -1;
+
   // Every setting of a read or a write; the defaults are those of a call
   // without options.
   struct settings
@@ -25,40 +29,62 @@ namespace ledger
     bool comments = false;      // "Comments": // and /* */ where blanks may be
     bool commas = false;        // "TrailingCommas": a comma before ] or }
     bool infnan = false;        // "InfNaN": NaN, Infinity and Inf
+    bool integers = false;      // "Integers": integer literals as int64
     int max_depth = default_depth;  // "MaxDepth": the deepest nesting read
     // Reading and writing: JSON Lines, one document per line.
     bool lines = false;
     // Writing.
     bool pretty = false;        // line feeds and indentation
     bool preserve = false;      // NaN and the infinities as words, not null
+    bool plain_whole = false;   // "WholeNumbers": 1 rather than 1.0
+    int indent = 4;             // "Indent": spaces per level, or indent_tab
+    bool sort_keys = false;     // "SortKeys": members in the order of keys
+    bool canonical = false;     // "Canonical": the one text of a value
   };
 
-  // One option: its name as the help texts spell it, the setting it makes,
-  // and for a flag whether the setting is the opposite of its value.
+  // What an option's value is and how it makes its setting.
+  enum class option_kind
+  {
+    flag,           // true or false
+    inverted,       // true or false, the setting its opposite
+    depth,          // a whole number from 1 to depth_limit
+    indent,         // a whole number from 0 to 8, or "\t"
+    whole_numbers   // "point" or "plain"
+  };
+
+  // One option: its name as the help texts spell it, the kind of its
+  // value, and the setting it makes (a flag, or a number).
   struct option
   {
     const char *name;
+    option_kind kind;
     bool settings::*flag;
-    int settings::*count;
-    bool inverted;
+    int settings::*number;
   };
 
   // The reading options, in the order the help texts list them.
   static const option reading_options[] = {
-    { "Comments", &settings::comments, nullptr, false },
-    { "TrailingCommas", &settings::commas, nullptr, false },
-    { "InfNaN", &settings::infnan, nullptr, false },
-    { "Lines", &settings::lines, nullptr, false },
-    { "MaxDepth", nullptr, &settings::max_depth, false },
+    { "Comments", option_kind::flag, &settings::comments, nullptr },
+    { "TrailingCommas", option_kind::flag, &settings::commas, nullptr },
+    { "InfNaN", option_kind::flag, &settings::infnan, nullptr },
+    { "Integers", option_kind::flag, &settings::integers, nullptr },
+    { "Lines", option_kind::flag, &settings::lines, nullptr },
+    { "MaxDepth", option_kind::depth, nullptr, &settings::max_depth },
   };
 
   // The writing options; MATLAB's names are taken too.
   static const option writing_options[] = {
-    { "Pretty", &settings::pretty, nullptr, false },
-    { "Preserve", &settings::preserve, nullptr, false },
-    { "Lines", &settings::lines, nullptr, false },
-    { "PrettyPrint", &settings::pretty, nullptr, false },
-    { "ConvertInfAndNaN", &settings::preserve, nullptr, true },
+    { "Pretty", option_kind::flag, &settings::pretty, nullptr },
+    { "Preserve", option_kind::flag, &settings::preserve, nullptr },
+    { "Lines", option_kind::flag, &settings::lines, nullptr },
+    { "WholeNumbers", option_kind::whole_numbers, &settings::plain_whole,
+      nullptr },
+    { "Indent", option_kind::indent, nullptr, &settings::indent },
+    { "SortKeys", option_kind::flag, &settings::sort_keys, nullptr },
+    { "Canonical", option_kind::flag, &settings::canonical, nullptr },
+    { "PrettyPrint", option_kind::flag, &settings::pretty, nullptr },
+    { "ConvertInfAndNaN", option_kind::inverted, &settings::preserve,
+      nullptr },
   };
 
   // What X is, as a message about a wrong argument names it: its class, and
@@ -89,6 +115,68 @@ namespace ledger
                            "not " + argument_kind (x));
     const charNDArray c = chars_of (x);
     return std::string (c.data (), c.numel ());
+  }
+
+  // True when X is "T" whatever its case.
+  inline bool
+  is_word (const octave_value& x, const char *t)
+  {
+    if (! is_text_row (x))
+      return false;
+    const std::string given = x.string_value ();
+    return given.size () == std::strlen (t)
+           && strncasecmp (given.c_str (), t, given.size ()) == 0;
+  }
+
+  // Sets in S what the value X of the option O of WHO says.
+  inline void
+  set_option (const char *who, const option& o, const octave_value& x,
+              settings& s)
+  {
+    const std::string value_of = "the value of '" + std::string (o.name)
+                                 + "' must be ";
+    // Anything the interpreter itself takes as one number will do:
+    // true, 1, int8 (0), sparse (true) ...; a NaN, a text or an array
+    // will not.
+    const bool scalar = x.numel () == 1 && x.ndims () == 2
+                        && (x.islogical ()
+                            || (x.isnumeric () && ! x.iscomplex ()));
+    const double v = scalar ? x.double_value () : 0;
+    const bool whole = scalar && v == std::floor (v);
+    switch (o.kind)
+      {
+      case option_kind::flag:
+      case option_kind::inverted:
+        if (! scalar || std::isnan (v))
+          argument_error (who, value_of + "true or false");
+        s.*(o.flag) = (v != 0) != (o.kind == option_kind::inverted);
+        break;
+      case option_kind::depth:
+        if (! whole || ! (v >= 1 && v <= depth_limit))
+          argument_error (who, value_of + "a whole number from 1 to "
+                               + std::to_string (depth_limit));
+        s.*(o.number) = static_cast<int> (v);
+        break;
+      case option_kind::indent:
+        // A tab, or the two characters of its escape as '\t' gives them.
+        if (is_text_row (x) && (x.string_value () == "\t"
+                                || x.string_value () == "\\t"))
+          s.*(o.number) = indent_tab;
+        else if (! x.is_string () && whole && v >= 0 && v <= 8)
+          s.*(o.number) = static_cast<int> (v);
+        else
+          argument_error (who, value_of + "a whole number from 0 to 8 or "
+                               "\"\\t\"");
+        break;
+      case option_kind::whole_numbers:
+        if (is_word (x, "point"))
+          s.*(o.flag) = false;
+        else if (is_word (x, "plain"))
+          s.*(o.flag) = true;
+        else
+          argument_error (who, value_of + "\"point\" or \"plain\"");
+        break;
+      }
   }
 
   // The settings that the name/value pairs ARGS (FIRST), (FIRST + 1), ...
@@ -126,34 +214,18 @@ namespace ledger
         if (i + 1 == n)
           argument_error (who, "the option '" + std::string (o->name)
                                + "' needs a value");
-        const octave_value& x = args(i + 1);
-        // Anything the interpreter itself takes as one number will do:
-        // true, 1, int8 (0), sparse (true) ...; a NaN, a text or an array
-        // will not.
-        const bool scalar = x.numel () == 1 && x.ndims () == 2
-                            && (x.islogical ()
-                                || (x.isnumeric () && ! x.iscomplex ()));
-        const double v = scalar ? x.double_value () : 0;
-        if (o->flag)
-          {
-            if (! scalar || std::isnan (v))
-              argument_error (who, "the value of '" + std::string (o->name)
-                                   + "' must be true or false");
-            s.*(o->flag) = (v != 0) != o->inverted;
-          }
-        else
-          {
-            if (! scalar || ! (v >= 1 && v <= depth_limit)
-                || v != std::floor (v))
-              argument_error (who, "the value of '" + std::string (o->name)
-                                   + "' must be a whole number from 1 to "
-                                   + std::to_string (depth_limit));
-            s.*(o->count) = static_cast<int> (v);
-          }
+        set_option (who, *o, args(i + 1), s);
       }
     if (s.pretty && s.lines)
       argument_error (who, "the options 'Pretty' and 'Lines' cannot be used "
                            "together: JSON Lines are compact");
+    if (s.canonical && s.pretty)
+      argument_error (who, "the options 'Canonical' and 'Pretty' cannot be "
+                           "used together: canonical JSON has no blanks");
+    if (s.canonical && s.preserve)
+      argument_error (who, "the options 'Canonical' and 'Preserve' cannot "
+                           "be used together: canonical JSON has no NaN or "
+                           "infinities");
     return s;
   }
 }

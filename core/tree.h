@@ -137,7 +137,12 @@ namespace ledger
     struct_array,       // a struct array where an object must stand
     unpaired,           // more keys than values, or fewer
     too_deep,           // nesting deeper than any reading can take
-    not_documents       // JSON Lines of something other than a cell
+    not_documents,      // JSON Lines of something other than a cell
+    // Canonical JSON holds one text per value, and so refuses:
+    not_finite,         // NaN or an infinity
+    inexact_integer,    // an integer that no double holds exactly
+    duplicate_key,      // a key twice in one object
+    not_utf8            // text that is not UTF-8
   };
 
   // "a 1x2 double", "a 2x3 char array", "a 1x1 function_handle".
@@ -148,13 +153,15 @@ namespace ledger
     return "a " + v.dims ().str () + " " + c + (c == "char" ? " array" : "");
   }
 
-  // The text of a fault about the value V; IMAG is the imaginary part of
-  // a complex number, KEYS and VALUES the counts of an unpaired object.
+  // The text of a fault about the value V; DETAIL is the imaginary part
+  // of a complex number, the digits of an integer or the text of a key,
+  // KEYS and VALUES the counts of an unpaired object.
   inline std::string
   fault_text (tree_fault f, const octave_value& v,
-              const std::string& imag = "", octave_idx_type keys = 0,
+              const std::string& detail = "", octave_idx_type keys = 0,
               octave_idx_type values = 0)
   {
+    const std::string& imag = detail;
     switch (f)
       {
       case tree_fault::not_a_value:
@@ -190,6 +197,17 @@ namespace ledger
       case tree_fault::not_documents:
         return "with JSON Lines the tree must be a cell array of documents, "
                "not " + describe (v);
+      case tree_fault::not_finite:
+        return "canonical JSON has no NaN or infinities";
+      case tree_fault::inexact_integer:
+        return "the integer " + detail + " is not a double exactly, as "
+               "canonical JSON needs";
+      case tree_fault::duplicate_key:
+        return "the key \"" + detail + "\" is in the object twice; "
+               "canonical JSON needs each key once";
+      case tree_fault::not_utf8:
+        return "text that is not UTF-8 cannot be written as canonical "
+               "JSON";
       case tree_fault::none:
         break;
       }

@@ -628,6 +628,49 @@ namespace
   };
 }
 
+static bool
+is_double_scalar (const octave_value& v)
+{
+  return ledger::is_double_scalar (v);
+}
+
+// A, read with "Integers", is B read without: the same tree but where B
+// has a double of an integer literal, A may have an int64 or uint64 of
+// the same literal, whose nearest double is B's.
+static bool
+same_but_integers (const octave_value& a, const octave_value& b)
+{
+  if ((a.is_int64_type () || a.is_uint64_type ()) && is_double_scalar (b))
+    {
+      const double x = a.is_int64_type ()
+                       ? static_cast<double> (a.int64_scalar_value ().value ())
+                       : static_cast<double> (a.uint64_scalar_value ().value ());
+      // -0 stays a double.
+      const double y = b.double_value ();
+      return x == y && ! (y == 0 && std::signbit (y));
+    }
+  if (a.class_name () != b.class_name () || a.dims () != b.dims ())
+    return false;
+  if (a.iscell () || (a.isstruct () && a.nfields () == 2))
+    {
+      const Cell ca = a.iscell () ? a.cell_value ()
+                      : a.scalar_map_value ().contents ("values").cell_value ();
+      const Cell cb = b.iscell () ? b.cell_value ()
+                      : b.scalar_map_value ().contents ("values").cell_value ();
+      if (a.isstruct ()
+          && ! tree_check::same (a.scalar_map_value ().contents ("keys"),
+                                 b.scalar_map_value ().contents ("keys")))
+        return false;
+      if (ca.numel () != cb.numel ())
+        return false;
+      for (octave_idx_type i = 0; i < ca.numel (); i++)
+        if (! same_but_integers (ca(i), cb(i)))
+          return false;
+      return true;
+    }
+  return tree_check::same (a, b);
+}
+
 extern "C" int
 LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
 {
@@ -676,6 +719,16 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
         tree_check::fault ("refused with every option on", all.error_message ());
       if (! tree_check::same (root, again))
         tree_check::fault ("another tree with every option on", "");
+
+      // "Integers" reads the same texts, changing only integer literals.
+      ledger::settings integers = allow;
+      integers.integers = true;
+      json_parser whole (text, integers);
+      const octave_value ints = lines ? whole.lines () : whole.parse ();
+      if (! whole.error_message ().empty ())
+        tree_check::fault ("refused with Integers", whole.error_message ());
+      if (! same_but_integers (ints, root))
+        tree_check::fault ("another tree than Integers may make", "");
     }
   else
     {

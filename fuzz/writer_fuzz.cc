@@ -524,12 +524,12 @@ namespace
   bool show = false;
 
   // Renders V; false when the host raised an error.
-  bool render (const octave_value& v, bool pretty, bool preserve,
+  bool render (const octave_value& v, const ledger::settings& s,
                std::string& text, std::string& why)
   {
     try
       {
-        json_writer w (pretty, preserve, "__ledgeremit__");
+        json_writer w (s, "__ledgeremit__");
         w.value (v, 0);
         text.assign (w.output.size () ? w.output.data () : "",
                      w.output.size ());
@@ -540,6 +540,15 @@ namespace
         why = e.message ();
         return false;
       }
+  }
+
+  bool render (const octave_value& v, bool pretty, bool preserve,
+               std::string& text, std::string& why)
+  {
+    ledger::settings s;
+    s.pretty = pretty;
+    s.preserve = preserve;
+    return render (v, s, text, why);
   }
 
   // TEXT without the blanks and line feeds that stand between tokens.
@@ -602,7 +611,7 @@ namespace
               const bool closing = at < text.size ()
                                    && (text[at] == ']' || text[at] == '}');
               if (static_cast<long> (spaces)
-                  != static_cast<long> (json_writer::indent_width)
+                  != static_cast<long> (ledger::settings ().indent)
                      * (depth - closing))
                 fault ("a pretty line with the wrong indentation", text);
             }
@@ -769,6 +778,43 @@ namespace
         return false;
     return true;
   }
+
+  // SortKeys only moves members: the same bytes in another order, so the
+  // same length, written whenever the compact text is.  Canonical text read
+  // back and written again is the same text where it can be written.
+  void
+  check_sorted (const octave_value& tree, const std::string& compact,
+                bool preserve)
+  {
+    ledger::settings s;
+    s.preserve = preserve;
+    s.sort_keys = true;
+    std::string sorted, why;
+    if (! render (tree, s, sorted, why))
+      fault ("SortKeys refused a tree that is written", why);
+    if (sorted.size () != compact.size ())
+      fault ("SortKeys changed more than the order of members",
+             compact + "\n" + sorted);
+    s = ledger::settings ();
+    s.canonical = true;
+    std::string canonical;
+    if (! render (tree, s, canonical, why))
+      return;
+    json_parser p (canonical, ledger::settings ());
+    const octave_value back = p.parse ();
+    if (! p.error_message ().empty ())
+      {
+        if (p.error_code () == scan_error::too_deep)
+          return;
+        fault ("the canonical text does not read back",
+               p.error_message () + "\n" + canonical);
+      }
+    // A whole double beyond 2^53 is written in its shortest digits, which
+    // read back as an integer of other digits that no double holds.
+    std::string again;
+    if (render (back, s, again, why) && again != canonical)
+      fault ("canonical text written again differs", canonical + "\n" + again);
+  }
 }
 
 extern "C" int
@@ -842,5 +888,7 @@ LLVMFuzzerTestOneInput (const uint8_t *data, std::size_t size)
       if (! tree_check::same (tree, back))
         fault ("a tree of the reader's kinds reads back changed", text);
     }
+  check_sorted (tree, compact, preserve);
   return 0;
 }
+

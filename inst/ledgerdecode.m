@@ -45,6 +45,14 @@
 ## Allow the numbers @code{NaN}, @code{Infinity}, @code{-Infinity},
 ## @code{Inf} and @code{-Inf}.
 ##
+## @item @qcode{"Integers"}
+## Read an integer literal (no fraction, no exponent) as an @code{int64}
+## when @code{int64} holds it, as a @code{uint64} above that, so that it is
+## written back without @code{.0}: @code{8080} stays @code{8080}.  @code{-0}
+## stays the double @code{-0}; an integer beyond @code{uint64} is a double
+## as without the option.  Without it, every number is a double but for
+## integer literals beyond 2^53.
+##
 ## @item @qcode{"Lines"}
 ## Read JSON Lines, one value per line: @var{tree} is then an n-by-1 cell
 ## array of trees, one for each line that holds a value.  Lines end in a

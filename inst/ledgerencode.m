@@ -12,10 +12,15 @@
 ## This is @code{saveledger} without a file: the text is made in memory and
 ## is exactly what @code{saveledger} would write, with the same values
 ## and the same options (@qcode{"Pretty"} or @qcode{"PrettyPrint"} for
-## four-space indentation, @qcode{"Preserve"} for @code{NaN},
+## indented text, @qcode{"Indent"} for its width: 0 to 8 spaces or
+## @qcode{"\t"}, 4 by default; @qcode{"Preserve"} for @code{NaN},
 ## @code{Infinity} and @code{-Infinity} as words instead of @code{null} or
-## @qcode{"ConvertInfAndNaN"} for the opposite, @qcode{"Lines"} for JSON
-## Lines; names in any case, values anything with a logical value).  Text
+## @qcode{"ConvertInfAndNaN"} for the opposite; @qcode{"Lines"} for JSON
+## Lines; @qcode{"WholeNumbers"}, @qcode{"point"} or @qcode{"plain"}, for
+## whole doubles as @code{1.0} or @code{1}; @qcode{"SortKeys"} for the
+## members of objects in the order of their keys; @qcode{"Canonical"} for
+## canonical JSON (RFC 8785); names in any case; @code{help saveledger}
+## says more of each).  Text
 ## is written as its bytes, taken as UTF-8, and @code{ledgerdecode} reads
 ## @var{text} of a tree back to an equal tree.
 ##
@@ -50,6 +55,10 @@
 ##   @result{} @{
 ##       "a": []
 ##   @}
+## ledgerencode ([1 2; 3 4], "WholeNumbers", "plain")
+##   @result{} [[1,2],[3,4]]
+## ledgerencode (struct ("b", 1e21, "a", -0), "Canonical", true)
+##   @result{} @{"a":0,"b":1e+21@}
 ## ledgerencode (@{1; "a"@}, "Lines", true)
 ##   @result{} 1.0
 ##      "a"

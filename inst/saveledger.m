@@ -34,13 +34,43 @@
 ## feed at the end.  Text is written as its bytes, taken as UTF-8.
 ##
 ## The options are name/value pairs after @var{file}, their names in any
-## case, each value anything with a logical value; all are false by
-## default.
+## case; but for @qcode{"WholeNumbers"} and @qcode{"Indent"}, each value
+## is anything with a logical value, false by default.
 ##
 ## @table @asis
 ## @item @qcode{"Pretty"}
-## Put each member on a line of its own, indented by four spaces per level.
-## MATLAB's name @qcode{"PrettyPrint"} is taken as well.
+## Put each member on a line of its own, indented by four spaces per level
+## (see @qcode{"Indent"}).  MATLAB's name @qcode{"PrettyPrint"} is taken
+## as well.
+##
+## @item @qcode{"Indent"}
+## The indentation of one level of @qcode{"Pretty"} text: a whole number
+## of spaces from 0 to 8, or @qcode{"\t"} for one tab per level; 4 by
+## default.  With 0 each member is still on a line of its own.  Compact
+## text is not changed by it.
+##
+## @item @qcode{"WholeNumbers"}
+## @qcode{"point"} (the default) writes a whole double with @code{.0}
+## (@code{1.0}), so that it reads back as a double; @qcode{"plain"} writes
+## it as an integer (@code{1}), as @code{jsonencode} does.
+##
+## @item @qcode{"SortKeys"}
+## Write the members of each object, and the fields of each structure, in
+## the order of their keys' code points (the order of their UTF-8 bytes);
+## members with equal keys keep their order.
+##
+## @item @qcode{"Canonical"}
+## Write the one canonical text of the value (RFC 8785, the JSON
+## Canonicalization Scheme), for hashing and signing: no blanks, the
+## members of each object in the order of the UTF-16 code units of their
+## keys, numbers as ECMAScript writes them (@code{1}, @code{0.000001},
+## @code{1e-7}, @code{1e+21}; @code{-0} is @code{0}), strings with the
+## fewest escapes.  What canonical JSON cannot hold raises an error
+## @qcode{"ledgerkit:tree"} naming its place, and nothing is written:
+## @code{NaN} and the infinities, a key twice in one object, an integer
+## that no double holds exactly (@code{int64 (2)^53 + 1}), text that is
+## not UTF-8.  It cannot be used with @qcode{"Pretty"} or
+## @qcode{"Preserve"}; with @qcode{"Lines"} each line is canonical.
 ##
 ## @item @qcode{"Preserve"}
 ## Write @code{NaN}, @code{Infinity} and @code{-Infinity} as these words,
@@ -251,7 +281,7 @@ endfunction
 %!   saveledger ("keep", f);
 %!   bad = {
 %!     {{}, f, "Pretty"},                                   ""
-%!     {{}, f, "Indent", 4},                                ""
+%!     {{}, f, "Spacing", 4},                               ""
 %!     {{}, f, "Pretty", "yes"},                            ""
 %!     {{}, f, "Pretty", true, "Lines", true},              ""
 %!     {{}, f, "PrettyPrint", true, "Lines", true},         ""

@@ -26,6 +26,7 @@
 
 #include "core/tree.h"
 #include "core/number_text.h"
+#include "core/utf8.h"
 #include "core/files.h"
 #include "core/options.h"
 
@@ -363,22 +364,9 @@ private:
   // own (a stray continuation byte, a lead byte cut short).
   static std::size_t char_size (std::string_view text, std::size_t i)
   {
-    const unsigned char b = text[i];
-    if (b < 0xC2 || b > 0xF4)
-      return 1;
-    const std::size_t size = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-    // The second byte's range excludes overlong forms and surrogates.
-    const unsigned char low = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
-    if (text.size () - i < size)
-      return 1;
-    const unsigned char second = text[i+1];
-    if (second < low || second > high)
-      return 1;
-    for (std::size_t k = 2; k < size; k++)
-      if ((static_cast<unsigned char> (text[i+k]) & 0xC0) != 0x80)
-        return 1;
-    return size;
+    const std::size_t k = ledger::utf8_char (text.data () + i,
+                                             text.size () - i);
+    return k ? k : 1;
   }
 
   // Line and column of POS: lines counted by line feeds, columns in
@@ -759,6 +747,8 @@ private:
         if (! more_digits ())
           return octave_value ();
       }
+    if (integer && allow.integers)
+      return whole_number (start, digits_start, negative);
     if (integer && digits <= 15)
       return octave_value (small_integer (digits_start, negative));
     double d = to_double (start);
@@ -787,6 +777,35 @@ private:
       v = v * 10 + (source[i] - '0');
     double d = static_cast<double> (v);
     return negative ? -d : d;
+  }
+
+  // With "Integers": the integer literal from START to POS (its digits
+  // from FROM) as an int64, as a uint64 above the range of int64, and
+  // as a double beyond that; "-0" stays the double -0, the only value
+  // of its own that no integer holds.
+  octave_value whole_number (std::size_t start, std::size_t from,
+                             bool negative) const
+  {
+    if (pos - from <= 18)
+      {
+        int64_t v = 0;
+        for (std::size_t i = from; i < pos; i++)
+          v = v * 10 + (source[i] - '0');
+        if (v == 0 && negative)
+          return octave_value (-0.0);
+        return octave_value (octave_int64 (negative ? -v : v));
+      }
+    const char *first = source.data () + start;
+    const char *last = source.data () + pos;
+    long long v;
+    std::from_chars_result r = std::from_chars (first, last, v);
+    if (r.ec == std::errc () && r.ptr == last)
+      return octave_value (octave_int64 (static_cast<int64_t> (v)));
+    unsigned long long u;
+    r = std::from_chars (first, last, u);
+    if (! negative && r.ec == std::errc () && r.ptr == last)
+      return octave_value (octave_uint64 (static_cast<uint64_t> (u)));
+    return octave_value (to_double (start));
   }
 
   // The correctly rounded double of the literal from START to POS; beyond

@@ -115,7 +115,7 @@ writer_for (const char *who, const octave_value_list& args, int first,
     = args.length () == first ? ledger::settings ()
       : ledger::read_options (who, ledger::writing_options, args, first);
   lines = s.lines;
-  return json_writer (s.pretty, s.preserve, who, values);
+  return json_writer (s, who, values);
 }
 
 // The text of W's output as a character row.
@@ -645,4 +645,99 @@ DEFUN_DLD (__ledgersave__, args, nargout,
 %! big = repmat ({"a fairly long text"}, 1, 100000);
 %! assert (__ledgeremit__ (big, "/dev/full", false, false),
 %!         "unable to write the file '/dev/full'.");
+
+## The writing options' values: each kind checked with its own message;
+## the names of the known options listed once.
+%!test
+%! cases = {
+%!   {"Indent", 9},          "the value of 'Indent' must be a whole number from 0 to 8 or \"\\t\""
+%!   {"Indent", -1},         "'Indent' must be a whole number from 0 to 8"
+%!   {"Indent", 2.5},        "'Indent' must be a whole number from 0 to 8"
+%!   {"Indent", "  "},       "'Indent' must be a whole number from 0 to 8"
+%!   {"Indent", NaN},        "'Indent' must be a whole number from 0 to 8"
+%!   {"Indent", [2 2]},      "'Indent' must be a whole number from 0 to 8"
+%!   {"WholeNumbers", true}, "the value of 'WholeNumbers' must be \"point\" or \"plain\""
+%!   {"WholeNumbers", "pt"}, "'WholeNumbers' must be \"point\" or \"plain\""
+%!   {"SortKeys", "yes"},    "the value of 'SortKeys' must be true or false"
+%!   {"Canonical", NaN},     "the value of 'Canonical' must be true or false"
+%!   {"Canonical", true, "Pretty", true},   "the options 'Canonical' and 'Pretty' cannot be used together"
+%!   {"Canonical", true, "Preserve", true}, "the options 'Canonical' and 'Preserve' cannot be used together"
+%!   {"Sorted", true},       "unknown option 'Sorted' (known: Pretty, Preserve, Lines, WholeNumbers, Indent, SortKeys, Canonical, PrettyPrint, ConvertInfAndNaN)"
+%! };
+%! for i = 1:rows (cases)
+%!   try
+%!     __ledgertext__ (1, cases{i,1}{:});
+%!     error ("case %d was taken", i);
+%!   catch err
+%!     assert (err.identifier, "Octave:invalid-input-arg");
+%!     assert (strncmp (err.message, "ledgerencode: ", 14));
+%!     assert (! isempty (strfind (err.message, cases{i,2})), err.message);
+%!   end_try_catch
+%! endfor
+
+## WholeNumbers: a whole double without ".0" as plain asks, in every
+## place a double is written; other doubles as they were.
+%!test
+%! v = {1, -0, 0, 2.5, [1 2; 3 4], 1e21, single(3), 1e300, int8(5)};
+%! assert (__ledgertext__ (v), ["[1.0,-0.0,0.0,2.5,[[1.0,2.0],[3.0,4.0]]," ...
+%!                              "1e21,3.0,1e300,5]"]);
+%! assert (__ledgertext__ (v, "WholeNumbers", "point"), __ledgertext__ (v));
+%! assert (__ledgertext__ (v, "wholenumbers", "PLAIN"),
+%!         "[1,-0,0,2.5,[[1,2],[3,4]],1e21,3,1e300,5]");
+%! assert (__ledgertreetext__ ({1; [2 3]}, "WholeNumbers", "plain"),
+%!         "[1,[2,3]]");
+
+## SortKeys: members by the bytes of their keys, equal keys in their
+## order, nested objects and structs too, numbers as keys by their text.
+%!test
+%! t = obj ({"b"; "a"; "b"; "A"; ""; "ab"},
+%!          {1; obj({"z"; "y"}, {2; 3}); 4; 5; 6; 7});
+%! assert (__ledgertext__ (t, "SortKeys", true, "WholeNumbers", "plain"),
+%!         '{"":6,"A":5,"a":{"y":3,"z":2},"ab":7,"b":1,"b":4}');
+%! assert (__ledgertext__ (obj ({10; 9; true}, {1; 2; 3}), "SortKeys", true),
+%!         '{"10":1.0,"9":2.0,"true":3.0}');
+%! s = struct ("b", {1, 2}, "a", {struct("d", 1, "c", 2), "x"});
+%! assert (__ledgertext__ (s, "SortKeys", true, "WholeNumbers", "plain"),
+%!         '[{"a":{"c":2,"d":1},"b":1},{"a":"x","b":2}]');
+%! ## Objects read from one document share their keys; each is sorted by
+%! ## its own.
+%! t = ledgerdecode ('[{"b":1,"a":2},{"a":3,"b":4},{"b":5,"a":6},{"c":7,"a":8}]');
+%! assert (__ledgertext__ (t, "SortKeys", true, "WholeNumbers", "plain"),
+%!         '[{"a":2,"b":1},{"a":3,"b":4},{"a":6,"b":5},{"a":8,"c":7}]');
+%! ## JSON Lines: each line sorted.
+%! assert (__ledgertext__ (t, "Lines", true, "SortKeys", true,
+%!                         "WholeNumbers", "plain"),
+%!         sprintf ('{"a":2,"b":1}\n{"a":3,"b":4}\n{"a":6,"b":5}\n{"a":8,"c":7}\n'));
+%! ## A fault below a sorted object names the member by its own key.
+%! try
+%!   __ledgertext__ (obj ({"z"; "a"}, {@sin; 1}), "SortKeys", true);
+%!   error ("written");
+%! catch err
+%!   assert (err.message, ["ledgerencode: a 1x1 function_handle cannot be " ...
+%!                         "written as JSON (at /z)."]);
+%! end_try_catch
+%! try
+%!   __ledgertext__ (obj ({"z"; {}}, {1; 2}), "SortKeys", true);
+%!   error ("written");
+%! catch err
+%!   assert (strfind (err.message, "(key 2 of the object at the top"));
+%! end_try_catch
+
+## Indent: the width of a pretty level; saveledger takes the options too.
+%!test
+%! t = obj ({"a"}, {{1}});
+%! assert (__ledgertext__ (t, "Pretty", true, "Indent", 1),
+%!         "{\n \"a\": [\n  1.0\n ]\n}");
+%! assert (__ledgertext__ (t, "Pretty", true, "Indent", 0),
+%!         "{\n\"a\": [\n1.0\n]\n}");
+%! assert (__ledgertext__ (t, "Pretty", true),
+%!         __ledgertext__ (t, "Pretty", true, "Indent", 4));
+%! f = [tempname() ".json"];
+%! unwind_protect
+%!   __ledgersave__ (t, f, "Pretty", true, "Indent", "\t",
+%!                   "WholeNumbers", "plain");
+%!   assert (fileread (f), "{\n\t\"a\": [\n\t\t1\n\t]\n}");
+%! unwind_protect_cleanup
+%!   [~] = unlink (f);
+%! end_unwind_protect
 */

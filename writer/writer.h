@@ -31,6 +31,8 @@
 #include "core/tree.h"
 #include "core/number_text.h"
 #include "core/to_tree.h"
+#include "core/options.h"
+#include "core/utf8.h"
 
 // The writer's smallest steps, inlined wherever they are used, whatever
 // the size of the code around them.
@@ -170,12 +172,19 @@ struct byte_string
 class json_writer
 {
 public:
-  // The spaces of one level of pretty indentation.
-  static constexpr std::size_t indent_width = 4;
-
   byte_string output;
   bool pretty;
   bool preserve;
+  // A whole double with ".0" (the default) or without ("WholeNumbers").
+  bool point = true;
+  // One level of pretty indentation: STEP times the byte FILL.
+  std::size_t indent_step = ledger::settings ().indent;
+  char indent_fill = ' ';
+  // "SortKeys": the members of each object in the byte order of their
+  // keys; "Canonical": in the order of their UTF-16 code units, and the
+  // faults of what canonical JSON cannot hold.
+  bool sorting = false;
+  bool canonical = false;
   // The name that the faults of the tree are raised under.
   const char *who;
   // With JSON Lines, the line (from 1) of the document being written.
@@ -198,7 +207,11 @@ public:
     plain_array = 2,     // ITEMS of a cell of an ordinary value
     plain_object = 3,    // a struct: its values ITEMS, its names from FIRST
     plain_records = 4,   // a struct array, maps[MAP], names from FIRST
-    plain_record = 5     // the element of the records frame below it
+    plain_record = 5,    // the element of the records frame below it
+    // Added to an object's kind when its members are written in the order
+    // of the top slice of orders: such a frame goes the way of the frames
+    // of ordinary values, leaving the loop over trees as it is.
+    sorted = 8
   };
   struct frame
   {
@@ -221,6 +234,7 @@ public:
     kind what;
 
     bool is_object () const { return what & 1; }
+    kind base () const { return static_cast<kind> (what & 7); }
   };
   std::vector<frame> stack;
   // The field names of the structs being written, by frame, in field
@@ -228,6 +242,9 @@ public:
   std::vector<const std::string *> names;
   // The struct arrays being written.
   std::vector<octave_map> maps;
+  // The order of the members of each sorted frame, innermost last: the
+  // slice of a frame of COUNT members is COUNT indices of its members.
+  std::vector<octave_idx_type> orders;
   // True while an ordinary value is being written: then anything the
   // writer does not lay out itself, and any fault, starts the whole value
   // again through the conversion to a tree (see document).
@@ -238,9 +255,26 @@ public:
   json_writer (bool pretty_arg, bool preserve_arg, const char *who_arg,
                bool from_values_arg = false)
     : output (), pretty (pretty_arg), preserve (preserve_arg), who (who_arg),
-      line (0), stack (), names (), maps (), from_values (from_values_arg),
-      objects ()
+      line (0), stack (), names (), maps (), orders (),
+      from_values (from_values_arg), objects ()
   { }
+
+  // A writer of the writing settings S.
+  json_writer (const ledger::settings& s, const char *who_arg,
+               bool from_values_arg = false)
+    : json_writer (s.pretty, s.preserve, who_arg, from_values_arg)
+  {
+    point = ! s.plain_whole && ! s.canonical;
+    if (s.indent == ledger::indent_tab)
+      {
+        indent_step = 1;
+        indent_fill = '\t';
+      }
+    else
+      indent_step = s.indent;
+    sorting = s.sort_keys || s.canonical;
+    canonical = s.canonical;
+  }
 
   // ---------------------------------------------------------------- faults
   // Every tree that cannot be written as it stands is refused with the
@@ -271,20 +305,28 @@ public:
   std::string place (std::size_t frames, const std::string& tail = "") const
   {
     std::string pointer;
+    std::size_t slice = 0;
     for (std::size_t k = 0; k < frames; k++)
       {
         const frame& f = stack[k];
+        // The member being written, through the frame's order if sorted.
+        octave_idx_type i = f.next - 1;
+        if (f.what & sorted)
+          {
+            i = orders[slice + i];
+            slice += f.count;
+          }
         if (! f.is_object ())
-          ledger::append_index (pointer, f.next - 1);
-        else if (f.what == tree_object)
+          ledger::append_index (pointer, i);
+        else if (f.base () == tree_object)
           {
             std::string key;
             double imag;
-            ledger::key_text (f.keys[f.next - 1], key, imag);
+            ledger::key_text (f.keys[i], key, imag);
             ledger::append_token (pointer, key);
           }
         else
-          ledger::append_token (pointer, field (k, f.next - 1));
+          ledger::append_token (pointer, field (k, i));
       }
     pointer += tail;
     return ledger::place_text (pointer, line);
@@ -295,7 +337,7 @@ public:
   // The name of field I of the struct or record open at K on the stack.
   const std::string& field (std::size_t k, octave_idx_type i) const
   {
-    const frame& f = stack[stack[k].what == plain_record ? k - 1 : k];
+    const frame& f = stack[stack[k].base () == plain_record ? k - 1 : k];
     return *names[f.first + i];
   }
 
@@ -308,7 +350,10 @@ public:
   // from 1.
   std::string key_place () const
   {
-    return ledger::key_place (stack.back ().next - 1,
+    const frame& f = stack.back ();
+    const octave_idx_type i = f.next - 1;
+    return ledger::key_place (f.what & sorted
+                              ? orders[orders.size () - f.count + i] : i,
                               place (stack.size () - 1));
   }
 
@@ -372,10 +417,12 @@ public:
   __attribute__ ((noinline)) void finish (const frame& f)
   {
     close (f.depth, f.is_object () ? '}' : ']');
-    if (f.what == plain_object || f.what == plain_records)
+    if (f.base () == plain_object || f.base () == plain_records)
       names.resize (f.first);
-    if (f.what == plain_records)
+    if (f.base () == plain_records)
       maps.pop_back ();
+    if (f.what & sorted)
+      orders.resize (orders.size () - f.count);
     stack.pop_back ();
   }
 
@@ -428,6 +475,7 @@ public:
         stack.clear ();
         names.clear ();
         maps.clear ();
+        orders.clear ();
         const octave_value tree = ledger::to_tree (v, who, line);
         from_values = false;
         value (tree, 0);
@@ -491,7 +539,9 @@ public:
     if (f != ledger::tree_fault::none)
       fail (f, bad, here ());
     // The cells stay alive in the tree after a copy of a map is gone.
-    open (tree_object, keys->data (), values->data (), keys->numel (), depth);
+    if (open (tree_object, keys->data (), values->data (), keys->numel (),
+              depth) && sorting)
+      sort_members ();
   }
 
   void array (const Cell& items, int depth)
@@ -524,10 +574,10 @@ public:
       fail (ledger::tree_fault::too_deep, octave_value (), here ());
   }
 
-  // The spaces that start a pretty line at DEPTH.
-  hot static std::size_t indent (int depth)
+  // The bytes that start a pretty line at DEPTH.
+  hot std::size_t indent (int depth) const
   {
-    return indent_width * static_cast<std::size_t> (depth);
+    return indent_step * static_cast<std::size_t> (depth);
   }
 
   // The bytes that separate and indent one member of a container at DEPTH.
@@ -544,7 +594,7 @@ public:
     if (pretty)
       {
         output += '\n';
-        output.append (indent (depth + 1), ' ');
+        output.append (indent (depth + 1), indent_fill);
       }
   }
 
@@ -553,7 +603,7 @@ public:
     if (pretty)
       {
         output += '\n';
-        output.append (indent (depth), ' ');
+        output.append (indent (depth), indent_fill);
       }
     output += bracket;
   }
@@ -630,8 +680,40 @@ public:
     each (a.numel (), [&] (octave_idx_type i)
       {
         separate (i, depth);
+        if (canonical)
+          vet (a.xelem (i), i);
         number (a.xelem (i));
       });
+  }
+
+  // Canonical: refuses element I of an array when canonical JSON cannot
+  // hold it, with the element's place.
+  void vet (double x, octave_idx_type i)
+  {
+    if (! std::isfinite (x))
+      fail (ledger::tree_fault::not_finite, octave_value (), element (i));
+  }
+  void vet (float x, octave_idx_type i) { vet (double (x), i); }
+  void vet (bool, octave_idx_type) { }
+  template <typename T>
+  void vet (const octave_int<T>& x, octave_idx_type i)
+  {
+    double d;
+    if (! number_text::exact_double (x.value (), d))
+      fail_inexact (x.value (), element (i));
+  }
+
+  template <typename T>
+  [[noreturn]] void fail_inexact (T x, const std::string& place) const
+  {
+    if (from_values)
+      throw redo ();
+    char buf[32];
+    ledger::tree_error (who, ledger::fault_text (
+                               ledger::tree_fault::inexact_integer,
+                               octave_value (),
+                               std::string (buf, number_text::digits (buf, x))),
+                        place);
   }
 
   // One element of a numeric or logical array, by its class.
@@ -641,9 +723,18 @@ public:
   template <typename T>
   void number (const octave_int<T>& x)
   {
-    char buf[32];
+    char buf[40];
     const T y = x.value ();
     char *end;
+    double d;
+    if (canonical)
+      {
+        // Elements of flat arrays are vetted with their own places first.
+        if (! number_text::exact_double (y, d))
+          fail_inexact (y, here ());
+        output.append (buf, number_text::canonical_chars (buf, d));
+        return;
+      }
     if constexpr (std::is_signed_v<T>)
       end = number_text::digits (buf, static_cast<long long> (y));
     else
@@ -681,14 +772,22 @@ public:
       throw redo ();
   }
 
-  // Member I of the container F of an ordinary value.  F is a copy: the
+  // Member I of the container F of an ordinary value, or of a sorted
+  // object; the member written is the Ith of its order.  F is a copy: the
   // stack may grow.
   __attribute__ ((noinline))
   void ordinary_member (const frame f, octave_idx_type i)
   {
     separate (i, f.depth);
-    switch (f.what)
+    if (f.what & sorted)
+      i = orders[orders.size () - f.count + i];
+    switch (f.base ())
       {
+      case tree_object:
+        key (f.keys[i]);
+        output += pretty ? ": " : ":";
+        node (f.items[i], f.depth + 1);
+        break;
       case plain_array:
         ordinary (f.items[i], f.depth + 1, f.level);
         break;
@@ -699,6 +798,8 @@ public:
       case plain_records:
         open (plain_record, nullptr, nullptr, maps[f.map].nfields (),
               f.depth + 1, f.level + 1);
+        if (sorting)
+          sort_members ();
         break;
       default:
         {
@@ -712,6 +813,196 @@ public:
         }
         break;
       }
+  }
+
+  // ------------------------------------------------------------ sorting
+
+  // A key being sorted: its bytes, in place in the tree or in key_bytes
+  // (from AT) for a key that is a number or a logical value.
+  struct sort_key
+  {
+    const char *bytes;
+    std::size_t at;
+    std::size_t size;
+    // The first eight bytes as one number, zeros after a shorter key: two
+    // keys whose heads differ are in the order of their heads.
+    std::uint64_t head;
+  };
+  std::vector<sort_key> sort_scratch;
+  std::string key_bytes;
+  struct rank
+  {
+    std::uint64_t head;
+    octave_idx_type at;
+  };
+  std::vector<rank> ranks;
+
+  // Orders the members of the object just opened on top of the stack by
+  // their keys: a stable sort, so that equal keys keep their order.  The
+  // order goes on orders; with Canonical, a key that is not UTF-8 or is
+  // twice in the object is refused.
+  __attribute__ ((noinline)) void sort_members ()
+  {
+    frame& top = stack.back ();
+    const octave_idx_type n = top.count;
+    if (top.base () == tree_object && reuse_order (top))
+      return;
+    sort_scratch.resize (n);
+    key_bytes.clear ();
+    for (octave_idx_type i = 0; i < n; i++)
+      {
+        sort_key& k = sort_scratch[i];
+        if (top.base () != tree_object)
+          {
+            const std::string& name = field (stack.size () - 1, i);
+            k = sort_key {name.data (), 0, name.size (), 0};
+          }
+        else if (! key_in_place (top.keys[i], k))
+          {
+            std::string spelled;
+            double imag;
+            const ledger::tree_fault f = ledger::key_text (top.keys[i], spelled,
+                                                           imag);
+            if (f == ledger::tree_fault::not_real)
+              fail_imaginary (imag, member_place (i));
+            if (f != ledger::tree_fault::none)
+              fail (f, top.keys[i], member_place (i));
+            k = sort_key {nullptr, key_bytes.size (), spelled.size (), 0};
+            key_bytes += spelled;
+          }
+      }
+    for (octave_idx_type i = 0; i < n; i++)
+      {
+        sort_key& k = sort_scratch[i];
+        if (! k.bytes)
+          k.bytes = key_bytes.data () + k.at;
+        unsigned char h[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+        std::memcpy (h, k.bytes, std::min<std::size_t> (k.size, 8));
+        k.head = std::uint64_t (h[0]) << 56 | std::uint64_t (h[1]) << 48
+                 | std::uint64_t (h[2]) << 40 | std::uint64_t (h[3]) << 32
+                 | std::uint64_t (h[4]) << 24 | std::uint64_t (h[5]) << 16
+                 | std::uint64_t (h[6]) << 8 | std::uint64_t (h[7]);
+        if (canonical && ! ledger::is_utf8 (k.bytes, k.size))
+          fail (ledger::tree_fault::not_utf8, octave_value (),
+                member_place (i));
+      }
+    // The keys' heads and places sorted together: ties of the heads are
+    // rare and go to the whole keys, ties of those to the places, which
+    // keeps equal keys in their order with the library's unstable sort.
+    ranks.resize (n);
+    for (octave_idx_type i = 0; i < n; i++)
+      ranks[i] = rank {canonical ? 0 : sort_scratch[i].head, i};
+    const sort_key *keys = sort_scratch.data ();
+    if (canonical)
+      std::sort (ranks.begin (), ranks.end (), [keys] (const rank& x,
+                                                       const rank& y)
+        {
+          const sort_key& a = keys[x.at];
+          const sort_key& b = keys[y.at];
+          if (ledger::utf16_less (a.bytes, a.size, b.bytes, b.size))
+            return true;
+          if (ledger::utf16_less (b.bytes, b.size, a.bytes, a.size))
+            return false;
+          return x.at < y.at;
+        });
+    else
+      std::sort (ranks.begin (), ranks.end (), [keys] (const rank& x,
+                                                       const rank& y)
+        {
+          if (x.head != y.head)
+            return x.head < y.head;
+          const sort_key& a = keys[x.at];
+          const sort_key& b = keys[y.at];
+          const int c = std::memcmp (a.bytes, b.bytes,
+                                     std::min (a.size, b.size));
+          if (c != 0)
+            return c < 0;
+          return a.size != b.size ? a.size < b.size : x.at < y.at;
+        });
+    const std::size_t base = orders.size ();
+    orders.resize (base + n);
+    octave_idx_type *order = orders.data () + base;
+    for (octave_idx_type i = 0; i < n; i++)
+      order[i] = ranks[i].at;
+    if (canonical)
+      for (octave_idx_type i = 1; i < n; i++)
+        {
+          const sort_key& a = keys[order[i-1]];
+          const sort_key& b = keys[order[i]];
+          if (a.size != b.size || std::memcmp (a.bytes, b.bytes, a.size))
+            continue;
+          if (from_values)
+            throw redo ();
+          ledger::tree_error (who, ledger::fault_text (
+                                       ledger::tree_fault::duplicate_key,
+                                       octave_value (),
+                                       std::string (b.bytes, b.size)),
+                                member_place (order[i]));
+        }
+    if (top.base () == tree_object && n < known_limit)
+      {
+        // Kept for the next object of as many keys (see reuse_order).
+        if (known.size () <= static_cast<std::size_t> (n))
+          known.resize (n + 1);
+        known_order& k = known[n];
+        k.reps.resize (n);
+        for (octave_idx_type i = 0; i < n; i++)
+          k.reps[i] = &top.keys[i].get_rep ();
+        k.order.assign (orders.end () - n, orders.end ());
+      }
+    top.what = static_cast<kind> (top.what | sorted);
+  }
+
+  // The reader gives equal keys one value, so the objects of one shape
+  // (the records of a list) hold the very same keys in the same order:
+  // the order of the last object sorted of each count of keys serves an
+  // object whose keys are the same values, with nothing sorted.  The keys
+  // stay alive in the tree while it is written.
+  struct known_order
+  {
+    std::vector<const octave_base_value *> reps;
+    std::vector<octave_idx_type> order;
+  };
+  std::vector<known_order> known;
+  static const octave_idx_type known_limit = 256;
+
+  bool reuse_order (frame& top)
+  {
+    const octave_idx_type n = top.count;
+    if (n >= known_limit || known.size () <= static_cast<std::size_t> (n))
+      return false;
+    const known_order& k = known[n];
+    if (k.reps.size () != static_cast<std::size_t> (n))
+      return false;
+    for (octave_idx_type i = 0; i < n; i++)
+      if (k.reps[i] != &top.keys[i].get_rep ())
+        return false;
+    orders.insert (orders.end (), k.order.begin (), k.order.end ());
+    top.what = static_cast<kind> (top.what | sorted);
+    return true;
+  }
+
+  // The bytes of the key V in place when it is one row of text.
+  static bool key_in_place (const octave_value& v, sort_key& k)
+  {
+    const int t = v.type_id ();
+    if (t != octave_char_matrix_str::static_type_id ()
+        && t != octave_char_matrix_sq_str::static_type_id ())
+      return false;
+    const charNDArray& c = static_cast<const octave_char_matrix&>
+                             (v.get_rep ()).matrix_ref ();
+    const dim_vector& dv = c.dims ();
+    if (dv.ndims () > 2 || dv(0) > 1)
+      return false;
+    k = sort_key {c.data (), 0, static_cast<std::size_t> (c.numel ()), 0};
+    return true;
+  }
+
+  // The place of key I of the object on top of the stack, before its
+  // members are written.
+  std::string member_place (octave_idx_type i) const
+  {
+    return ledger::key_place (i, place (stack.size () - 1));
   }
 
   // The key of member I of the struct or record on top of the stack: its
@@ -770,6 +1061,8 @@ public:
             const std::size_t first = field_names (*m);
             open (plain_object, nullptr, &m->contents (0), nf, depth,
                   level + 1)->first = first;
+            if (sorting)
+              sort_members ();
           }
         return;
       }
@@ -932,6 +1225,8 @@ public:
   {
     if (v.islogical ())
       output += truth (v) ? "true" : "false";
+    else if (canonical && v.isinteger ())
+      canonical_integer (v);
     else if (v.isinteger ())
       output += integer_text (v);
     else
@@ -945,8 +1240,42 @@ public:
     return 0;
   }
 
+  // An integer of any class as canonical JSON writes it: as the double
+  // that holds it, refused when none holds it exactly.
+  void canonical_integer (const octave_value& v)
+  {
+    double d;
+    if (v.is_uint64_type ())
+      {
+        const std::uint64_t x = v.uint64_array_value ().xelem (0).value ();
+        if (! number_text::exact_double (x, d))
+          fail_inexact (x, here ());
+      }
+    else
+      {
+        const std::int64_t x = v.int64_array_value ().xelem (0).value ();
+        if (! number_text::exact_double (x, d))
+          fail_inexact (x, here ());
+      }
+    char buf[40];
+    output.append (buf, number_text::canonical_chars (buf, d));
+  }
+
+  __attribute__ ((noinline)) void canonical_floating (double x)
+  {
+    if (! std::isfinite (x))
+      fail (ledger::tree_fault::not_finite, octave_value (), here ());
+    char *p = output.extend (40);
+    output.length -= 40 - number_text::canonical_chars (p, x);
+  }
+
   void floating (double x)
   {
+    if (__builtin_expect (canonical, 0))
+      {
+        canonical_floating (x);
+        return;
+      }
     if (std::isnan (x))
       output += preserve ? "NaN" : "null";
     else if (std::isinf (x))
@@ -955,7 +1284,7 @@ public:
       {
         // Written in place; the text takes at most 40 bytes.
         char *p = output.extend (40);
-        output.length -= 40 - number_text::double_chars (p, x, true);
+        output.length -= 40 - number_text::double_chars (p, x, point);
       }
   }
 
@@ -1007,6 +1336,8 @@ public:
   // text is read a megabyte at a time, with a look for Ctrl-C in between.
   void string_literal (const char *s, std::size_t n)
   {
+    if (canonical && ! ledger::is_utf8 (s, n))
+      fail (ledger::tree_fault::not_utf8, octave_value (), here ());
     output += '"';
     std::size_t run = 0;
     for (std::size_t start = 0; start < n; start += quit_bytes)
