@@ -28,9 +28,13 @@ namespace ledger
     int max_depth = default_depth;  // "MaxDepth": the deepest nesting read
     // Reading and writing: JSON Lines, one document per line.
     bool lines = false;
+    // Reading a stream of records.
+    bool array = false;         // "Array": the elements of one array
+    bool plain = false;         // "Plain": ordinary values, not trees
     // Writing.
     bool pretty = false;        // line feeds and indentation
     bool preserve = false;      // NaN and the infinities as words, not null
+    bool append = false;        // "Append": JSON Lines added to a file
   };
 
   // One option: its name as the help texts spell it, the setting it makes,
@@ -52,6 +56,18 @@ namespace ledger
     { "MaxDepth", nullptr, &settings::max_depth, false },
   };
 
+  // The options of a stream of records: the reading options, and the form
+  // of the file and of its records.
+  static const option stream_options[] = {
+    { "Comments", &settings::comments, nullptr, false },
+    { "TrailingCommas", &settings::commas, nullptr, false },
+    { "InfNaN", &settings::infnan, nullptr, false },
+    { "Lines", &settings::lines, nullptr, false },
+    { "MaxDepth", nullptr, &settings::max_depth, false },
+    { "Array", &settings::array, nullptr, false },
+    { "Plain", &settings::plain, nullptr, false },
+  };
+
   // The writing options; MATLAB's names are taken too.
   static const option writing_options[] = {
     { "Pretty", &settings::pretty, nullptr, false },
@@ -59,6 +75,17 @@ namespace ledger
     { "Lines", &settings::lines, nullptr, false },
     { "PrettyPrint", &settings::pretty, nullptr, false },
     { "ConvertInfAndNaN", &settings::preserve, nullptr, true },
+  };
+
+  // The options of writing a file: the writing options, and adding JSON
+  // Lines to its end.
+  static const option saving_options[] = {
+    { "Pretty", &settings::pretty, nullptr, false },
+    { "Preserve", &settings::preserve, nullptr, false },
+    { "Lines", &settings::lines, nullptr, false },
+    { "PrettyPrint", &settings::pretty, nullptr, false },
+    { "ConvertInfAndNaN", &settings::preserve, nullptr, true },
+    { "Append", &settings::append, nullptr, false },
   };
 
   // What X is, as a message about a wrong argument names it: its class, and
@@ -154,6 +181,9 @@ namespace ledger
     if (s.pretty && s.lines)
       argument_error (who, "the options 'Pretty' and 'Lines' cannot be used "
                            "together: JSON Lines are compact");
+    if (s.append && ! s.lines)
+      argument_error (who, "the option 'Append' needs 'Lines': records are "
+                           "added to the end of a JSON Lines file");
     return s;
   }
 }

@@ -202,8 +202,9 @@ DEFUN_DLD (__ledgersave__, args, nargout,
   "\n"
   "The text, as @qcode{__ledgertext__} makes it, goes to a new file in the "
   "folder of @var{file} (after symbolic links), which is flushed to disk "
-  "and renamed over @var{file}.  The options are those of "
-  "@qcode{saveledger}.  A file that cannot be written raises an error "
+  "and renamed over @var{file}; with @qcode{\"Append\"} it is added to the "
+  "end of @var{file}.  A name that ends in @file{.gz} is written as gzip.  "
+  "The options are those of @qcode{saveledger}.  A file that cannot be written raises an error "
   "@qcode{\"ledgerkit:io\"}, or, when @var{errmsg} is asked for, is "
   "reported there.\n"
   "\n"
@@ -218,11 +219,27 @@ DEFUN_DLD (__ledgersave__, args, nargout,
   const std::string name
     = octave::sys::file_ops::tilde_expand (
         ledger::text_argument (who, "FILE", args(1)));
-  bool lines;
-  json_writer w = writer_for (who, args, 2, lines);
-  render (w, args(0), lines);
-  std::string fault = ledger::replace_file (name, w.output.data (),
-                                            w.output.size ());
+  const ledger::settings s
+    = args.length () == 2 ? ledger::settings ()
+      : ledger::read_options (who, ledger::saving_options, args, 2);
+  json_writer w (s.pretty, s.preserve, who, true);
+  // The whole text is made before the file is touched: a value that cannot
+  // be written leaves it as it was.
+  render (w, args(0), s.lines);
+  const char *data = w.output.data ();
+  std::size_t size = w.output.size ();
+  std::string packed;
+  if (ledger::gzip_name (name))
+    {
+      if (! ledger::deflate_text (data, size, packed))
+        error_with_id ("Octave:bad-alloc", "%s: out of memory for the gzip "
+                       "data of the text.", who);
+      w.output.clear ();
+      data = packed.data ();
+      size = packed.size ();
+    }
+  std::string fault = s.append ? ledger::append_file (name, data, size)
+                      : ledger::replace_file (name, data, size);
   if (! fault.empty ())
     {
       fault = std::string (who) + ": " + fault;
