@@ -570,9 +570,16 @@ namespace ledger
       return open_fault (name, "a file name cannot hold a NUL byte");
     int fd;
     bool made = false;
-    while ((fd = ::open (name.c_str (), O_WRONLY | O_APPEND | O_CLOEXEC))
-           < 0 && errno == EINTR)
+    // Read too where allowed, to see the file's last byte.
+    bool readable = true;
+    while ((fd = ::open (name.c_str (), O_RDWR | O_APPEND | O_CLOEXEC)) < 0
+           && errno == EINTR)
       ;
+    if (fd < 0 && errno == EACCES)
+      {
+        readable = false;
+        fd = ::open (name.c_str (), O_WRONLY | O_APPEND | O_CLOEXEC);
+      }
     if (fd < 0 && errno == ENOENT)
       {
         fd = ::open (name.c_str (),
@@ -610,7 +617,7 @@ namespace ledger
     try
       {
         char last = '\n';
-        if (regular && old > 0 && ! is_gzip (data, size)
+        if (regular && readable && old > 0 && ! is_gzip (data, size)
             && ::pread (fd, &last, 1, old - 1) != 1)
           ok = false;
         if (ok && last != '\n')
