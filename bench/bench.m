@@ -92,6 +92,12 @@ function bench (datadir = "", runs = 7, bigruns = 3, only = "")
     clear text aux;
   endfor
   res = [res{:}];
+  ## Files of more than 1 GB, read a batch at a time; LEDGER_BENCH_STREAM=0
+  ## skips them.
+  if (! strcmp (getenv ("LEDGER_BENCH_STREAM"), "0")
+      && (isempty (only) || ! isempty (regexp ("stream", only, "once"))))
+    bench_stream (work);
+  endif
   if (isempty (res))
     printf ("no document to measure\n");
     return;

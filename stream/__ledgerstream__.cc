@@ -27,7 +27,6 @@
 
 #include "reader/parser.h"
 
-// PKG_ADD: autoload ("__ledgerstream__", "__ledgerstream__.oct");
 
 namespace
 {
