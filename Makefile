@@ -29,8 +29,11 @@ deps:
 CORE = $(wildcard core/*.h)
 .SECONDEXPANSION:
 %.oct: %.cc $(CORE) $$(wildcard $$(dir $$@)*.h)
-	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -I. -o $@ $< $(LEDGER_LIBS)
+	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -I. -Ireader -o $@ $< $(LEDGER_LIBS)
 	@rm -f $(@:.oct=.o)
+
+# The stream module reads records with the reader's grammar.
+stream/__ledgerstream__.oct: reader/parser.h
 
 check: deps all $(TEST_MODULES)
 	@bash tools/run-tests.sh

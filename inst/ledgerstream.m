@@ -160,3 +160,18 @@ endclassdef
 %! close (s);
 %! delete (f);
 %! printf ("total: %d\n", total);
+
+## The help text's example.
+%!test
+%! f = [tempname() ".jsonl"];
+%! saveledger ({struct("id", 1); struct("id", 2); struct("id", 3)}, f, "Lines", true);
+%! s = ledgerstream (f, "Plain", true);
+%! total = 0;
+%! while (! done (s))
+%!   recs = read (s, 2);
+%!   total += sum (cellfun (@(r) r.id, recs));
+%! endwhile
+%! close (s);
+%! delete (f);
+%! assert (total, 6);
+%!error ledgerstream ()

@@ -25,7 +25,9 @@
 
 #include <zlib.h>
 
-#include "reader/parser.h"
+// The reader's grammar: beside this source in the package, in reader/
+// (on the include path) in the work tree.
+#include "parser.h"
 
 
 namespace
@@ -842,6 +844,14 @@ DEFUN_DLD (__ledgerstream__, args, nargout,
       return ovl (id, table[id]->options.plain);
     }
 
+  if (action == "close")
+    {
+      if (args(1).is_real_scalar ())
+        table.erase (args(1).double_value ());
+      return octave_value_list ();
+    }
+  if (action != "read" && action != "done" && action != "places")
+    error ("__ledgerstream__: unknown action '%s'.", action.c_str ());
   stream& s = stream_of (args(1));
   if (action == "read")
     {
@@ -879,12 +889,35 @@ DEFUN_DLD (__ledgerstream__, args, nargout,
       read_batch (s, 1, next, l, o, fault, false, false, true);
       return ovl (next.empty () && fault.empty ());
     }
-  if (action == "places")
-    return ovl (s.lines, s.offsets);
-  if (action == "close")
-    {
-      table.erase (args(1).double_value ());
-      return octave_value_list ();
-    }
-  error ("__ledgerstream__: unknown action '%s'.", action.c_str ());
+  return ovl (s.lines, s.offsets);
 }
+
+/*
+## The entry's own checks; its reading is tested in tests/stream.tst.
+%!error <an action is required> __ledgerstream__ ()
+%!error <an action is required> __ledgerstream__ (1)
+%!error <read needs a stream> __ledgerstream__ ("read")
+%!error <unknown action 'nothing'> __ledgerstream__ ("nothing", 1, 2)
+%!error <the stream is closed> __ledgerstream__ ("read", -1, 1)
+%!error <FILE must be a character row> __ledgerstream__ ("open", 1)
+%!error <the value of 'Array' must be true or false> __ledgerstream__ ("open", "/dev/null", "Array", "yes")
+%!test
+%! f = [tempname() ".jsonl"];
+%! fid = fopen (f, "w");
+%! fputs (fid, "1\n2\n");
+%! fclose (fid);
+%! unwind_protect
+%!   [id, plain] = __ledgerstream__ ("open", f, "Plain", true);
+%!   assert (plain);
+%!   assert (__ledgerstream__ ("read", id, 0), cell (0, 1));
+%!   assert (! __ledgerstream__ ("done", id));
+%!   assert (__ledgerstream__ ("read", id, 5), {1; 2});
+%!   [l, o] = __ledgerstream__ ("places", id);
+%!   assert ([l, o], [1 0; 2 2]);
+%!   assert (__ledgerstream__ ("done", id));
+%!   __ledgerstream__ ("close", id);
+%!   __ledgerstream__ ("close", id);
+%! unwind_protect_cleanup
+%!   delete (f);
+%! end_unwind_protect
+*/

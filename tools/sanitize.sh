@@ -35,7 +35,7 @@ build() {
     return 0
   fi
   echo "sanitize: building $dir/$name.oct"
-  CXXFLAGS="$flags" LDFLAGS="$san" "$MKOCTFILE" -I. -o "$dir/$name.oct" "$src" -lz \
+  CXXFLAGS="$flags" LDFLAGS="$san" "$MKOCTFILE" -I. -Ireader -o "$dir/$name.oct" "$src" -lz \
     || return 1
   rm -f "$dir/$name.o"
 }
