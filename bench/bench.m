@@ -23,7 +23,7 @@
 function bench (datadir = "", runs = 7, bigruns = 3, only = "")
 
   top = fileparts (fileparts (mfilename ("fullpath")));
-  for sub = {"tests", "inst", "convert", "writer", "reader", "tools"}
+  for sub = {"tests", "inst", "convert", "writer", "reader", "stream", "tools"}
     if (isfolder (fullfile (top, sub{1})))
       addpath (fullfile (top, sub{1}));
     endif
