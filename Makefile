@@ -1,5 +1,5 @@
 # ledgerkit: lossless JSON for the Octave interpreter.
-#   make          build the two modules
+#   make          build the modules
 #   make check    install what is missing, build, run every test
 #   make check-octave   the same on Octave 6.2, 9.4 and 11.3, in Debian chroots
 #   make demo     a short tour on a shipped sample
@@ -10,7 +10,7 @@ OCTAVE    ?= octave-cli
 include tools/flags.mk
 
 MODULES = reader/__ledgerscan__.oct writer/__ledgeremit__.oct \
-          convert/__ledgerconvert__.oct
+          convert/__ledgerconvert__.oct stream/__ledgerstream__.oct
 # Test-only helpers (reference implementations used as oracles).
 TEST_MODULES = tests/__ledgeroracle__.oct
 
@@ -29,8 +29,11 @@ deps:
 CORE = $(wildcard core/*.h)
 .SECONDEXPANSION:
 %.oct: %.cc $(CORE) $$(wildcard $$(dir $$@)*.h)
-	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -I. -o $@ $<
+	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -I. -Ireader -o $@ $< $(LEDGER_LIBS)
 	@rm -f $(@:.oct=.o)
+
+# The stream module reads records with the reader's grammar.
+stream/__ledgerstream__.oct: reader/parser.h
 
 check: deps all $(TEST_MODULES)
 	@bash tools/run-tests.sh
@@ -46,7 +49,7 @@ check-octave:
 	@bash tools/check-octave.sh $(RELEASES)
 
 clean:
-	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o convert/*.o tests/*.o
+	rm -f $(MODULES) $(TEST_MODULES) reader/*.o writer/*.o convert/*.o stream/*.o tests/*.o
 	rm -rf build sanitize dist fuzz/out ledgerkit-*.tar.gz
 
 dist:

@@ -27,7 +27,7 @@
 function bench (datadir = "", runs = 7, bigruns = 3, only = "")
 
   top = fileparts (fileparts (mfilename ("fullpath")));
-  for sub = {"tests", "inst", "convert", "writer", "reader", "tools"}
+  for sub = {"tests", "inst", "convert", "writer", "reader", "stream", "tools"}
     if (isfolder (fullfile (top, sub{1})))
       addpath (fullfile (top, sub{1}));
     endif
@@ -100,6 +100,12 @@ function bench (datadir = "", runs = 7, bigruns = 3, only = "")
     clear text aux;
   endfor
   res = [res{:}];
+  ## Files of more than 1 GB, read a batch at a time; LEDGER_BENCH_STREAM=0
+  ## skips them.
+  if (! strcmp (getenv ("LEDGER_BENCH_STREAM"), "0")
+      && (isempty (only) || ! isempty (regexp ("stream", only, "once"))))
+    bench_stream (work);
+  endif
   if (isempty (res))
     printf ("no document to measure\n");
     return;

@@ -1,7 +1,8 @@
 // Files: reading one whole (files, devices, pipes, limits, the system's
-// reasons) and replacing one so that it holds the old text or the whole
-// new one at every moment.  Every fault comes back as a message; nothing
-// here raises an error but Ctrl-C.
+// reasons, gzip by its magic bytes), replacing one so that it holds the old
+// text or the whole new one at every moment, and adding to the end of one
+// so that a fault leaves it as it was.  Every fault comes back as a
+// message; nothing here raises an error but Ctrl-C.
 //
 // Copyright (C) 2026 ledgerkit developers
 // SPDX-License-Identifier: GPL-3.0-or-later
@@ -25,6 +26,8 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <zlib.h>
 
 namespace ledger
 {
@@ -71,6 +74,131 @@ namespace ledger
           return;
         octave_quit ();
       }
+  }
+
+  // ---- gzip -------------------------------------------------------------
+
+  // gzip's magic bytes, as far as SIZE bytes show them: no JSON text starts
+  // with the control byte 0x1F, so they tell a compressed file whatever its
+  // name.
+  inline bool
+  is_gzip (const char *bytes, std::size_t size)
+  {
+    return size >= 1 && static_cast<unsigned char> (bytes[0]) == 0x1F
+           && (size < 2 || static_cast<unsigned char> (bytes[1]) == 0x8B);
+  }
+
+  // The text of the gzip data TEXT (SIZE bytes), every member of it, in
+  // place of the data; the fault, or an empty text.
+  inline std::string
+  inflate_text (byte_buffer& text, std::size_t& size)
+  {
+    const std::size_t limit = text_limit ();
+    std::size_t capacity = std::max<std::size_t> (4 * size, bytes_per_check);
+    capacity = std::min (capacity, limit);
+    byte_buffer out (static_cast<char *> (std::malloc (capacity)), std::free);
+    if (! out)
+      return "out of memory";
+    z_stream z = z_stream ();
+    if (inflateInit2 (&z, 15 + 16) != Z_OK)
+      return "out of memory";
+    struct ender
+    {
+      z_stream *z;
+      ~ender () { inflateEnd (z); }
+    } end_at_exit { &z };
+    z.next_in = reinterpret_cast<Bytef *> (text.get ());
+    std::size_t in_left = size;
+    std::size_t done = 0;
+    for (;;)
+      {
+        if (done == capacity)
+          {
+            if (capacity >= limit)
+              return "its text is larger than half of the memory";
+            capacity = std::min (limit, 2 * capacity);
+            char *more = static_cast<char *> (std::realloc (out.get (),
+                                                            capacity));
+            if (! more)
+              return "out of memory";
+            out.release ();
+            out.reset (more);
+          }
+        // zlib counts in 32 bits: at most a megabyte each way per step.
+        const uInt in_step = std::min (in_left, bytes_per_check);
+        z.avail_in = in_step;
+        z.next_out = reinterpret_cast<Bytef *> (out.get () + done);
+        z.avail_out = std::min (capacity - done, bytes_per_check);
+        const uInt out_step = z.avail_out;
+        const int rc = inflate (&z, Z_NO_FLUSH);
+        in_left -= in_step - z.avail_in;
+        done += out_step - z.avail_out;
+        if (rc == Z_STREAM_END)
+          {
+            // Another member may follow; blanks or zeros after the last
+            // one are padding, as gzip itself takes them.
+            if (in_left == 0)
+              break;
+            if (! is_gzip (reinterpret_cast<const char *> (z.next_in),
+                           in_left))
+              break;
+            inflateReset (&z);
+          }
+        else if (rc == Z_BUF_ERROR && in_left == 0)
+          return "the gzip data is cut short";
+        else if (rc != Z_OK && rc != Z_BUF_ERROR)
+          return std::string ("the gzip data is damaged: ")
+                 + (z.msg ? z.msg : "no reason given");
+        octave_quit ();
+      }
+    text.reset (out.release ());
+    size = done;
+    return "";
+  }
+
+  // The gzip data (one member) of the SIZE bytes of DATA into OUT; false
+  // when memory runs out.
+  inline bool
+  deflate_text (const char *data, std::size_t size, std::string& out)
+  {
+    z_stream z = z_stream ();
+    if (deflateInit2 (&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY)
+        != Z_OK)
+      return false;
+    struct ender
+    {
+      z_stream *z;
+      ~ender () { deflateEnd (z); }
+    } end_at_exit { &z };
+    out.clear ();
+    z.next_in = reinterpret_cast<Bytef *> (const_cast<char *> (data));
+    std::size_t in_left = size;
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END)
+      {
+        const uInt in_step = std::min (in_left, bytes_per_check);
+        z.avail_in = in_step;
+        const int flush = in_left == in_step ? Z_FINISH : Z_NO_FLUSH;
+        const std::size_t at = out.size ();
+        out.resize (at + bytes_per_check);
+        z.next_out = reinterpret_cast<Bytef *> (&out[at]);
+        z.avail_out = bytes_per_check;
+        rc = deflate (&z, flush);
+        out.resize (out.size () - z.avail_out);
+        in_left -= in_step - z.avail_in;
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+          return false;
+        octave_quit ();
+      }
+    return true;
+  }
+
+  // True when the file NAME is to be written as gzip: its name ends in
+  // ".gz".
+  inline bool
+  gzip_name (const std::string& name)
+  {
+    return name.size () > 3 && name.compare (name.size () - 3, 3, ".gz") == 0;
   }
 
   // The reading of the open file FD; REFUSED tells a file that is not read
@@ -127,7 +255,10 @@ namespace ledger
           }
         else
           {
+            // Compressed bytes hold NULs of their own.
             const void *nul = stream && stop_at_nul
+                              && ! (size + got >= 1
+                                    && is_gzip (text.get (), size + got))
                               ? std::memchr (text.get () + size, 0, got)
                               : nullptr;
             if (nul)
@@ -141,8 +272,9 @@ namespace ledger
       }
   }
 
-  // Read the file NAME whole into TEXT (SIZE bytes).  Returns the fault
-  // with the system's reason, or an empty text.  A regular file is read up
+  // Read the file NAME whole into TEXT (SIZE bytes); a gzip file is read as
+  // its text.  Returns the fault with the system's reason, or an empty
+  // text.  A regular file is read up
   // to its end, a pipe or a file whose size the system does not give (as
   // under /proc) up to the end or the limit; a device is refused.  With
   // STOP_AT_NUL, reading such a stream stops after a NUL byte: no JSON text
@@ -174,6 +306,8 @@ namespace ledger
         throw;
       }
     ::close (fd);
+    if (fault.empty () && is_gzip (text.get (), size) && size >= 2)
+      fault = inflate_text (text, size);
     if (fault.empty ())
       return fault;
     if (refused)
@@ -416,6 +550,109 @@ namespace ledger
           }
       }
     return "";
+  }
+
+  // ---- appending ----------------------------------------------------------
+
+  // Adds the SIZE bytes of DATA to the end of the file NAME, made when it
+  // is missing; returns the fault, empty on success.  A regular file is cut
+  // back to its old length on any fault (Ctrl-C too), and one that was made
+  // here is removed, so that a failure leaves it as it was.  When the file
+  // does not end in a line feed, one is written first, so that the text
+  // added starts a line of its own; a gzip file's text is not looked at.
+  inline std::string
+  append_file (const std::string& name, const char *data, std::size_t size,
+               bool sync = true)
+  {
+    if (name.empty ())
+      return open_fault (name, std::strerror (ENOENT));
+    if (name.find ('\0') != std::string::npos)
+      return open_fault (name, "a file name cannot hold a NUL byte");
+    int fd;
+    bool made = false;
+    // Read too where allowed, to see the file's last byte.
+    bool readable = true;
+    while ((fd = ::open (name.c_str (), O_RDWR | O_APPEND | O_CLOEXEC)) < 0
+           && errno == EINTR)
+      ;
+    if (fd < 0 && errno == EACCES)
+      {
+        readable = false;
+        fd = ::open (name.c_str (), O_WRONLY | O_APPEND | O_CLOEXEC);
+      }
+    if (fd < 0 && errno == ENOENT)
+      {
+        fd = ::open (name.c_str (),
+                     O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        made = fd >= 0;
+      }
+    if (fd < 0)
+      return open_fault (name, std::strerror (errno));
+    struct stat st;
+    if (::fstat (fd, &st) != 0)
+      {
+        const int fault = errno;
+        ::close (fd);
+        return open_fault (name, std::strerror (fault));
+      }
+    if (S_ISDIR (st.st_mode))
+      {
+        ::close (fd);
+        return open_fault (name, std::strerror (EISDIR));
+      }
+    const bool regular = S_ISREG (st.st_mode);
+    const off_t old = regular ? st.st_size : 0;
+    // Undoes what was written: the old length back, a new file removed.
+    auto undo = [&] ()
+      {
+        if (! regular)
+          return;
+        if (made)
+          ::unlink (name.c_str ());
+        else
+          while (::ftruncate (fd, old) != 0 && errno == EINTR)
+            ;
+      };
+    bool ok = true;
+    try
+      {
+        char last = '\n';
+        if (regular && readable && old > 0 && ! is_gzip (data, size)
+            && ::pread (fd, &last, 1, old - 1) != 1)
+          ok = false;
+        if (ok && last != '\n')
+          ok = write_all (fd, "\n", 1, false);
+        ok = ok && write_all (fd, data, size, true)
+             && (! sync || ! regular || ::fsync (fd) == 0);
+      }
+    catch (...)
+      {
+        undo ();
+        ::close (fd);
+        throw;
+      }
+    int fault = errno;
+    if (! ok)
+      undo ();
+    if (::close (fd) != 0 && ok)
+      {
+        fault = errno;
+        ok = false;
+        // The text may not have reached the file whole: cut it back.
+        if (regular && ! made)
+          {
+            const int again = ::open (name.c_str (), O_WRONLY | O_CLOEXEC);
+            if (again >= 0)
+              {
+                if (::ftruncate (again, old) != 0)
+                  fault = errno;
+                ::close (again);
+              }
+          }
+        else if (made)
+          ::unlink (name.c_str ());
+      }
+    return ok ? "" : write_fault (name, std::strerror (fault));
   }
 }
 

@@ -1,5 +1,5 @@
-// Options: the one table of the reading and writing options, their
-// settings and defaults, and the reading of name/value pairs with every
+// Options: the one table of every option, the functions that take it and
+// the setting it makes, the settings with their defaults, and the reading of name/value pairs with every
 // fault worded once.  A module entry takes the pairs as the user gave them.
 //
 // Copyright (C) 2026 ledgerkit developers
@@ -40,6 +40,23 @@ namespace ledger
     int indent = 4;             // "Indent": spaces per level, or indent_tab
     bool sort_keys = false;     // "SortKeys": members in the order of keys
     bool canonical = false;     // "Canonical": the one text of a value
+    // A stream of records.
+    bool array = false;         // "Array": the elements of one array
+    bool plain = false;         // "Plain": ordinary values, not trees
+    // Saving a file.
+    bool append = false;        // "Append": JSON Lines added to a file
+  };
+
+  // Which functions take an option: reading a text or a file, reading a
+  // stream of records, writing a text, saving a file.
+  enum option_use : unsigned
+  {
+    to_read = 1,
+    to_stream = 2,
+    to_write = 4,
+    to_save = 8,
+    reading = to_read | to_stream,
+    writing = to_write | to_save
   };
 
   // What an option's value is and how it makes its setting.
@@ -52,39 +69,43 @@ namespace ledger
     whole_numbers   // "point" or "plain"
   };
 
-  // One option: its name as the help texts spell it, the kind of its
-  // value, and the setting it makes (a flag, or a number).
+  // One option: its name as the help texts spell it, the functions that
+  // take it, the kind of its value, and the setting it makes (a flag, or a
+  // number).
   struct option
   {
     const char *name;
+    unsigned use;
     option_kind kind;
     bool settings::*flag;
     int settings::*number;
   };
 
-  // The reading options, in the order the help texts list them.
-  static const option reading_options[] = {
-    { "Comments", option_kind::flag, &settings::comments, nullptr },
-    { "TrailingCommas", option_kind::flag, &settings::commas, nullptr },
-    { "InfNaN", option_kind::flag, &settings::infnan, nullptr },
-    { "Integers", option_kind::flag, &settings::integers, nullptr },
-    { "Lines", option_kind::flag, &settings::lines, nullptr },
-    { "MaxDepth", option_kind::depth, nullptr, &settings::max_depth },
-  };
-
-  // The writing options; MATLAB's names are taken too.
-  static const option writing_options[] = {
-    { "Pretty", option_kind::flag, &settings::pretty, nullptr },
-    { "Preserve", option_kind::flag, &settings::preserve, nullptr },
-    { "Lines", option_kind::flag, &settings::lines, nullptr },
-    { "WholeNumbers", option_kind::whole_numbers, &settings::plain_whole,
+  // Every option, in the order the help texts list them; MATLAB's names
+  // for the writing options are taken too.
+  static const option options[] = {
+    { "Comments", reading, option_kind::flag, &settings::comments, nullptr },
+    { "TrailingCommas", reading, option_kind::flag, &settings::commas,
       nullptr },
-    { "Indent", option_kind::indent, nullptr, &settings::indent },
-    { "SortKeys", option_kind::flag, &settings::sort_keys, nullptr },
-    { "Canonical", option_kind::flag, &settings::canonical, nullptr },
-    { "PrettyPrint", option_kind::flag, &settings::pretty, nullptr },
-    { "ConvertInfAndNaN", option_kind::inverted, &settings::preserve,
+    { "InfNaN", reading, option_kind::flag, &settings::infnan, nullptr },
+    { "Integers", reading, option_kind::flag, &settings::integers, nullptr },
+    { "Lines", reading, option_kind::flag, &settings::lines, nullptr },
+    { "MaxDepth", reading, option_kind::depth, nullptr, &settings::max_depth },
+    { "Array", to_stream, option_kind::flag, &settings::array, nullptr },
+    { "Plain", to_stream, option_kind::flag, &settings::plain, nullptr },
+    { "Pretty", writing, option_kind::flag, &settings::pretty, nullptr },
+    { "Preserve", writing, option_kind::flag, &settings::preserve, nullptr },
+    { "Lines", writing, option_kind::flag, &settings::lines, nullptr },
+    { "WholeNumbers", writing, option_kind::whole_numbers,
+      &settings::plain_whole, nullptr },
+    { "Indent", writing, option_kind::indent, nullptr, &settings::indent },
+    { "SortKeys", writing, option_kind::flag, &settings::sort_keys, nullptr },
+    { "Canonical", writing, option_kind::flag, &settings::canonical,
       nullptr },
+    { "PrettyPrint", writing, option_kind::flag, &settings::pretty, nullptr },
+    { "ConvertInfAndNaN", writing, option_kind::inverted, &settings::preserve,
+      nullptr },
+    { "Append", to_save, option_kind::flag, &settings::append, nullptr },
   };
 
   // What X is, as a message about a wrong argument names it: its class, and
@@ -180,14 +201,13 @@ namespace ledger
   }
 
   // The settings that the name/value pairs ARGS (FIRST), (FIRST + 1), ...
-  // of WHO make, from the table TABLE of N options.  Names match whatever
-  // their case; of options that make the same setting the last holds.
-  template <std::size_t N>
-  settings
-  read_options (const char *who, const option (&table)[N],
-                const octave_value_list& args, int first)
+  // of WHO make, of the options that WHO's kind of call (USE) takes, over
+  // the settings S.  Names match whatever their case; of options that make
+  // the same setting the last holds.
+  inline settings
+  read_options (const char *who, unsigned use, const octave_value_list& args,
+                int first, settings s = settings ())
   {
-    settings s;
     const int n = args.length ();
     for (int i = first; i < n; i += 2)
       {
@@ -197,17 +217,16 @@ namespace ledger
                                + argument_kind (name));
         const std::string given = name.string_value ();
         const option *o = nullptr;
-        for (const option& candidate : table)
-          if (given.size () == std::strlen (candidate.name)
-              && strncasecmp (given.c_str (), candidate.name,
-                              given.size ()) == 0)
+        for (const option& candidate : options)
+          if ((candidate.use & use) && is_word (name, candidate.name))
             o = &candidate;
         if (! o)
           {
             std::string known;
-            for (const option& candidate : table)
-              known += (known.empty () ? "" : ", ")
-                       + std::string (candidate.name);
+            for (const option& candidate : options)
+              if (candidate.use & use)
+                known += (known.empty () ? "" : ", ")
+                         + std::string (candidate.name);
             argument_error (who, "unknown option '" + given + "' (known: "
                                  + known + ")");
           }
@@ -226,6 +245,9 @@ namespace ledger
       argument_error (who, "the options 'Canonical' and 'Preserve' cannot "
                            "be used together: canonical JSON has no NaN or "
                            "infinities");
+    if (s.append && ! s.lines)
+      argument_error (who, "the option 'Append' needs 'Lines': records are "
+                           "added to the end of a JSON Lines file");
     return s;
   }
 }

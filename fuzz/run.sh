@@ -46,7 +46,7 @@ build() {
   "$CLANGXX" -std=gnu++17 -g -O1 -Wall -Wextra -fno-omit-frame-pointer \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I. -I"$inc/.." -I"$inc" "fuzz/$1_fuzz.cc" -o "$bin" \
-    -L"$lib" -Wl,-rpath,"$lib" -loctinterp -loctave
+    -L"$lib" -Wl,-rpath,"$lib" -loctinterp -loctave -lz
 }
 
 status=0

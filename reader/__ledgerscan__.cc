@@ -122,7 +122,7 @@ reading_settings (const char *who, const octave_value_list& args)
 {
   if (args.length () == 1)
     return ledger::settings ();
-  return ledger::read_options (who, ledger::reading_options, args, 1);
+  return ledger::read_options (who, ledger::to_read, args, 1);
 }
 
 DEFUN_DLD (__ledgerscan__, args, nargout,

@@ -55,6 +55,8 @@ enum class scan_error
   utf32be,
   utf16le,
   utf16be,
+  not_an_array,
+  cut_short,
   count
 };
 
@@ -80,6 +82,8 @@ static const char *const scan_error_text[] = {
   "the text is UTF-32BE, not UTF-8",
   "the text is UTF-16LE, not UTF-8",
   "the text is UTF-16BE, not UTF-8",
+  "with the option Array the text must be one array",
+  "the last record is cut short: the text ends inside it",
 };
 
 static_assert (sizeof (scan_error_text) / sizeof (*scan_error_text)
@@ -115,6 +119,33 @@ public:
   // A fault of the file, not of its text: no code and no place.
   void refuse (const std::string& why) { message = why; }
 
+  // For a reader of records from a buffer that moves along a file: the
+  // text is now TEXT with the cursor at AT, and its first byte stands at
+  // LINE and COLUMN of the file.  The fault of an earlier record is
+  // forgotten; the caches stay, as within one text.
+  void point (std::string_view text, std::size_t at)
+  {
+    source = text;
+    pos = at;
+  }
+  void set_origin (std::size_t line, std::size_t column)
+  {
+    first_line = line;
+    first_column = column;
+  }
+  void forget_fault ()
+  {
+    message.clear ();
+    code = scan_error::count;
+    fault_line = fault_column = 0;
+  }
+  // Records a fault of the text at the cursor AT.
+  void fail_at (std::size_t at, scan_error what)
+  {
+    pos = at;
+    fail (what);
+  }
+
 private:
   std::string_view source;
   std::size_t pos = 0;
@@ -123,6 +154,9 @@ private:
   scan_error code = scan_error::count;
   std::size_t fault_line = 0;
   std::size_t fault_column = 0;
+  // The place of the text's first byte in a larger one.
+  std::size_t first_line = 1;
+  std::size_t first_column = 1;
 
   // Members of the containers being read, innermost last; a finished
   // container takes its slice off the top.
@@ -233,6 +267,15 @@ public:
     source = all;
     return octave_value (column (0, 1));
   }
+
+  // One value at the cursor, nested DEPTH deep: a member of a container
+  // that a caller reads itself.
+  octave_value value_at (int depth) { return value (depth); }
+
+  // The start of a whole text and the blanks (and comments) at the cursor;
+  // false after a fault.
+  bool open_text () { return start (); }
+  bool blanks () { return skip_space (); }
 
 private:
   // The start of the text: a UTF-8 byte-order mark is skipped; one of UTF-16
@@ -359,6 +402,7 @@ private:
            && std::memcmp (source.data () + pos, literal, n) == 0;
   }
 
+public:
   // The number of bytes of the character at I, as an editor shows it: a
   // well-formed UTF-8 sequence is one character, any other byte one of its
   // own (a stray continuation byte, a lead byte cut short).
@@ -369,13 +413,14 @@ private:
     return k ? k : 1;
   }
 
+private:
   // Line and column of POS: lines counted by line feeds, columns in
   // characters from the line's start; a character that POS falls inside
   // is the one named.
   void place (std::size_t& line, std::size_t& column) const
   {
     const char *b = source.data ();
-    line = 1;
+    line = first_line;
     std::size_t line_start = 0;
     for (std::size_t from = 0; from < pos; )
       {
@@ -391,7 +436,7 @@ private:
         if (from < pos)
           octave_quit ();
       }
-    column = 1;
+    column = line == first_line ? first_column : 1;
     for (std::size_t i = line_start; i < pos; column++)
       {
         const std::size_t size = char_size (source, i);

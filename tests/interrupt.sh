@@ -16,7 +16,8 @@ trap 'rm -rf "$work"' EXIT
 mkfifo "$work/fifo"
 
 # name | what the child sets up (not timed) | the read | seconds to wait
-# before SIGINT.  Each read takes far longer than the wait when not stopped.
+# before SIGINT | what must hold after (by default, the reader reads again).
+# Each read takes far longer than the wait when not stopped.
 cases=(
   'a text of 300 MB|t = ["\"" repmat("a", 1, 3e8) "\""];|__ledgerscan__ (t, 0, 0, 0)|0.15'
   'an array of 10^7 numbers|t = ["[" repmat("1.5,", 1, 1e7) "1]"];|__ledgerscan__ (t, 0, 0, 0)|0.15'
@@ -28,20 +29,22 @@ cases=(
   'ledgerplain of 2*10^6 objects|t = ledgerdecode (["[" repmat("{\"a\":1,\"b\":[2]},", 1, 2e6) "1]"]);|for k = 1:50, ledgerplain (t); end|0.3'
   'ledgertree of a 2*10^6 struct array|t = struct ("a", num2cell (1:2e6), "b", "x");|for k = 1:50, ledgertree (t); end|0.3'
   'ledgerset of a 2*10^6 struct array|t = struct ("a", num2cell (1:2e6), "b", "x");|for k = 1:50, ledgerset ({}, "/-", t); end|0.3'
+  'a stream of 3*10^6 records|f = "'"$work"'/lines.jsonl"; fid = fopen (f, "w"); fwrite (fid, repmat ("[1.5,2]\n", 1, 3e6)); fclose (fid); s = ledgerstream (f);|r = read (s, 1e7)|0.3|isequal (read (s, 2), {{1.5; 2}; {1.5; 2}}) && isequal (s.Line, [1; 2])'
 )
 
 failed=0
 for c in "${cases[@]}"; do
-  IFS='|' read -r name setup read delay <<<"$c"
+  IFS='|' read -r name setup read delay check <<<"$c"
+  check=${check:-'isequal (ledgerdecode ("[1]"), {1})'}
   out=$work/out
   : >"$out"
   cat >"$work/child.m" <<EOF
-addpath ("$top/reader", "$top/writer", "$top/convert", "$top/inst", "$top/tools"); ledger_autoload ("$top");
+addpath ("$top/reader", "$top/writer", "$top/convert", "$top/stream", "$top/inst", "$top/tools"); ledger_autoload ("$top");
 x = 42;
 $setup
 fprintf (stdout, "ready\n"); fflush (stdout);
 $read; fprintf (stdout, "finished\n"); fflush (stdout);
-fprintf (stdout, "back %.6f %d %d\n", time (), x, isequal (ledgerdecode ("[1]"), {1})); fflush (stdout);
+fprintf (stdout, "back %.6f %d %d\n", time (), x, $check); fflush (stdout);
 exit (0);
 EOF
   "$OCTAVE" --norc --no-history --quiet --no-window-system \

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writing under faults that no call can make or catch, each in a child
 # interpreter:
-#   - a file-size limit cuts the new text short: the file keeps its old text;
+#   - a file-size limit cuts the new text short: the file keeps its old text,
+#     also when records are appended to it;
 #   - a memory limit: the failure says so, and no file is touched;
 #   - the writer module is missing: the interpreter names it;
 #   - Ctrl-C (SIGINT) while a large value is written: the call stops within a
@@ -38,6 +39,22 @@ case "$msg" in
 esac
 [ "$(cat "$f")" = "old content" ] || fail "file-size limit: the old text was changed"
 [ "$(leftovers "$tmp")" = 0 ] || fail "file-size limit: a new file was left"
+
+## Appending past the file-size limit: the records are cut short on the
+## disk, and the file is cut back to its old text; plain and gzip alike.
+for g in "$tmp/append.jsonl" "$tmp/append.jsonl.gz"; do
+  printf '' >"$g"
+  "$OCTAVE" $opts --eval "$setup saveledger ({1; 2}, '$g', 'Lines', true)" || fail "append: setup"
+  cp "$g" "$tmp/before"
+  msg=$( (trap '' XFSZ; ulimit -f 64; "$OCTAVE" $opts --eval "$setup
+           x = num2cell (rand (1e5, 1));
+           disp (saveledger (x, '$g', 'Lines', true, 'Append', true))") 2>&1)
+  case "$msg" in
+    *"saveledger: unable to write the file '$g' (File too large)."*) ;;
+    *) fail "append under a file-size limit: $msg" ;;
+  esac
+  cmp -s "$g" "$tmp/before" || fail "append under a file-size limit: $g was changed"
+done
 
 ## A memory limit the text cannot fit in (its room is asked for first).
 printf 'old content' >"$f"

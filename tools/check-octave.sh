@@ -30,8 +30,8 @@ target=${LEDGER_CHECK_TARGET:-check}
 # runtime comes with clang itself.
 packages_of () {
   case "$1" in
-    bullseye) echo octave,liboctave-dev,make,git,g++,clang ;;
-    *) echo octave,octave-dev,make,git,g++,clang,libclang-rt-dev ;;
+    bullseye) echo octave,liboctave-dev,zlib1g-dev,make,git,g++,clang ;;
+    *) echo octave,octave-dev,zlib1g-dev,make,git,g++,clang,libclang-rt-dev ;;
   esac
 }
 

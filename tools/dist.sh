@@ -22,7 +22,7 @@ version=$(field Version)
 date=$(field Date)
 [ -n "$name" ] && [ -n "$version" ] || { echo "dist: DESCRIPTION lacks Name or Version" >&2; exit 1; }
 
-sources="reader/__ledgerscan__.cc writer/__ledgeremit__.cc convert/__ledgerconvert__.cc"
+sources="reader/__ledgerscan__.cc writer/__ledgeremit__.cc convert/__ledgerconvert__.cc stream/__ledgerstream__.cc"
 headers=$(ls core/*.h)
 for f in $sources $headers DESCRIPTION COPYING NEWS INDEX tools/package.mk tools/flags.mk; do
   [ -f "$f" ] || { echo "dist: $f is missing" >&2; exit 1; }

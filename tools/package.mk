@@ -10,7 +10,7 @@ all: $(MODULES)
 
 # The shared core is in core/, the modules' own headers beside them.
 %.oct: %.cc $(wildcard *.h core/*.h)
-	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -I. -o $@ $<
+	CXXFLAGS="$(LEDGER_CXXFLAGS)" $(MKOCTFILE) -I. -o $@ $< $(LEDGER_LIBS)
 	@rm -f $(@:.oct=.o)
 
 clean:

@@ -15,10 +15,10 @@ set -u
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 OCTAVE=${OCTAVE:-octave-cli}
-LEDGER_PATH=${LEDGER_PATH:-$top/reader:$top/writer:$top/convert:$top/inst:$top/tests}
+LEDGER_PATH=${LEDGER_PATH:-$top/reader:$top/writer:$top/convert:$top/stream:$top/inst:$top/tests}
 
 if [ $# -eq 0 ]; then
-  set -- reader/*.cc writer/*.cc convert/*.cc inst/*.m tests/*.tst tests/*.sh
+  set -- reader/*.cc writer/*.cc convert/*.cc stream/*.cc inst/*.m tests/*.tst tests/*.sh
 fi
 
 passed=0

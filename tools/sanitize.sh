@@ -5,7 +5,8 @@
 #   tools/sanitize.sh [FILE ...]     default: every Octave test file
 #
 # The modules (and the tests' oracle) are built with g++ sanitizers into
-# sanitize/reader, sanitize/writer, sanitize/convert and sanitize/tests,
+# sanitize/reader, sanitize/writer, sanitize/convert, sanitize/stream and
+# sanitize/tests,
 # which stand first on the path; the interpreter runs with gcc's sanitizer
 # runtimes preloaded.
 # Leak detection is off: the interpreter itself leaks at exit (the fuzz
@@ -34,7 +35,7 @@ build() {
     return 0
   fi
   echo "sanitize: building $dir/$name.oct"
-  CXXFLAGS="$flags" LDFLAGS="$san" "$MKOCTFILE" -I. -o "$dir/$name.oct" "$src" \
+  CXXFLAGS="$flags" LDFLAGS="$san" "$MKOCTFILE" -I. -Ireader -o "$dir/$name.oct" "$src" -lz \
     || return 1
   rm -f "$dir/$name.o"
 }
@@ -42,6 +43,7 @@ build() {
 build reader/__ledgerscan__.cc sanitize/reader || exit 1
 build writer/__ledgeremit__.cc sanitize/writer || exit 1
 build convert/__ledgerconvert__.cc sanitize/convert || exit 1
+build stream/__ledgerstream__.cc sanitize/stream || exit 1
 build tests/__ledgeroracle__.cc sanitize/tests || exit 1
 
 asan=$("$CXX" -print-file-name=libasan.so)
@@ -65,9 +67,9 @@ chmod +x "$wrapper"
 export ASAN_OPTIONS=detect_leaks=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-[ $# -gt 0 ] || set -- reader/*.cc writer/*.cc convert/*.cc inst/*.m tests/*.tst
+[ $# -gt 0 ] || set -- reader/*.cc writer/*.cc convert/*.cc stream/*.cc inst/*.m tests/*.tst
 
 OCTAVE=$wrapper \
-LEDGER_PATH=$top/sanitize/reader:$top/sanitize/writer:$top/sanitize/convert:$top/inst:$top/sanitize/tests:$top/tests \
+LEDGER_PATH=$top/sanitize/reader:$top/sanitize/writer:$top/sanitize/convert:$top/sanitize/stream:$top/inst:$top/sanitize/tests:$top/tests \
 LEDGER_FAIL_ON='runtime error:|ERROR: (Address|Leak)Sanitizer|SUMMARY: [A-Za-z]+Sanitizer' \
   bash tools/run-tests.sh "$@"

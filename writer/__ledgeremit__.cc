@@ -102,10 +102,8 @@ DEFUN_DLD (__ledgeremit__, args, nargout,
   return octave_value_list (octave_value (errmsg, '\''));
 }
 
-// The options of the text and file entries: PRETTY, PRESERVE and LINES from
-// ARGS (FIRST), (FIRST + 1) and (FIRST + 2).
 // The writer of an entry for the user function WHO: the name/value pairs
-// of ARGS from FIRST on, read with the core's table of writing options.
+// of ARGS from FIRST on, read with the core's table of options.
 // VALUES: an ordinary value, in which a tree is a tree; else a tree.
 static json_writer
 writer_for (const char *who, const octave_value_list& args, int first,
@@ -113,7 +111,7 @@ writer_for (const char *who, const octave_value_list& args, int first,
 {
   const ledger::settings s
     = args.length () == first ? ledger::settings ()
-      : ledger::read_options (who, ledger::writing_options, args, first);
+      : ledger::read_options (who, ledger::to_write, args, first);
   lines = s.lines;
   return json_writer (s, who, values);
 }
@@ -184,8 +182,9 @@ DEFUN_DLD (__ledgersave__, args, nargout,
   "\n"
   "The text, as @qcode{__ledgertext__} makes it, goes to a new file in the "
   "folder of @var{file} (after symbolic links), which is flushed to disk "
-  "and renamed over @var{file}.  The options are those of "
-  "@qcode{saveledger}.  A file that cannot be written raises an error "
+  "and renamed over @var{file}; with @qcode{\"Append\"} it is added to the "
+  "end of @var{file}.  A name that ends in @file{.gz} is written as gzip.  "
+  "The options are those of @qcode{saveledger}.  A file that cannot be written raises an error "
   "@qcode{\"ledgerkit:io\"}, or, when @var{errmsg} is asked for, is "
   "reported there.\n"
   "\n"
@@ -200,11 +199,27 @@ DEFUN_DLD (__ledgersave__, args, nargout,
   const std::string name
     = octave::sys::file_ops::tilde_expand (
         ledger::text_argument (who, "FILE", args(1)));
-  bool lines;
-  json_writer w = writer_for (who, args, 2, lines);
-  render (w, args(0), lines);
-  std::string fault = ledger::replace_file (name, w.output.data (),
-                                            w.output.size ());
+  const ledger::settings s
+    = args.length () == 2 ? ledger::settings ()
+      : ledger::read_options (who, ledger::to_save, args, 2);
+  json_writer w (s, who, true);
+  // The whole text is made before the file is touched: a value that cannot
+  // be written leaves it as it was.
+  render (w, args(0), s.lines);
+  const char *data = w.output.data ();
+  std::size_t size = w.output.size ();
+  std::string packed;
+  if (ledger::gzip_name (name))
+    {
+      if (! ledger::deflate_text (data, size, packed))
+        error_with_id ("Octave:bad-alloc", "%s: out of memory for the gzip "
+                       "data of the text.", who);
+      w.output.clear ();
+      data = packed.data ();
+      size = packed.size ();
+    }
+  std::string fault = s.append ? ledger::append_file (name, data, size)
+                      : ledger::replace_file (name, data, size);
   if (! fault.empty ())
     {
       fault = std::string (who) + ": " + fault;
