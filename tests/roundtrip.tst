@@ -268,3 +268,38 @@
 %! endfor
 %! ## Without it, today's rule.
 %! assert (ledgerdecode ("[8080]"), {8080});
+
+%!test
+%! ## As deep as a reading can be asked to take: written, read back with
+%! ## MaxDepth, the same tree (walked level by level: the interpreter's own
+%! ## comparison recurses); one level more is refused by both.
+%! n = 10000;
+%! t = 1.5;
+%! for i = 1:n
+%!   if (mod (i, 2))
+%!     t = {t};
+%!   else
+%!     t = struct ("keys", {{"k"}}, "values", {{t}});
+%!   endif
+%! endfor
+%! txt = ledgerencode (t);
+%! for pretty = [false true]
+%!   b = ledgerdecode (ledgerencode (t, "Pretty", pretty), "MaxDepth", n);
+%!   a = t;
+%!   for i = n:-1:1
+%!     if (mod (i, 2))
+%!       assert (iscell (b) && isequal (size (b), [1 1]));
+%!       a = a{1};
+%!       b = b{1};
+%!     else
+%!       assert (isequal (fieldnames (b), {"keys"; "values"}));
+%!       assert (b.keys, {"k"});
+%!       a = a.values{1};
+%!       b = b.values{1};
+%!     endif
+%!   endfor
+%!   assert (b, 1.5);
+%! endfor
+%! [~, msg] = ledgerdecode (txt, "MaxDepth", n - 1);
+%! assert (regexp (msg, "^ledgerdecode: nesting deeper than the option MaxDepth allows at line 1, column \\d+\\.$", "once"), 1);
+%! fail ("ledgerencode ({t})", "nested deeper than 10000 levels");
