@@ -493,9 +493,36 @@ namespace ledger
 
     explicit plain_maker (const std::string& who_arg) : who (who_arg) { }
 
+    // The tree is checked as it is converted, each node where it is met.
+    // On a fault, the check of the whole tree in the writer's order names
+    // the first one, as every function that takes a tree names it.
     octave_value make (const octave_value& tree)
     {
-      check_tree (tree, who);
+      try
+        {
+          return convert (tree);
+        }
+      catch (const fault_seen&)
+        {
+          check_tree (tree, who);
+          trusted = true;
+          return convert (tree);
+        }
+    }
+
+  private:
+    struct fault_seen { };
+    // True once the check found sound what the conversion took for a fault.
+    bool trusted = false;
+
+    void seen ()
+    {
+      if (! trusted)
+        throw fault_seen ();
+    }
+
+    octave_value convert (const octave_value& tree)
+    {
       frames.clear ();
       stack.clear ();
       octave_value out;
@@ -522,7 +549,6 @@ namespace ledger
         }
     }
 
-  private:
     enum kind_of_value { k_double, k_null, k_bool, k_int64, k_uint64, k_text,
                          k_object, k_array, k_other };
 
@@ -598,7 +624,8 @@ namespace ledger
                 const Cell *& values)
     {
       octave_value bad;
-      rule.cells (v, keys, values, bad);
+      if (rule.cells (v, keys, values, bad) != tree_fault::none)
+        seen ();
     }
 
     const octave_value& member (const frame& f, octave_idx_type i) const
@@ -666,8 +693,23 @@ namespace ledger
           return false;
         }
       if (v.is_string ())
-        out = v.isempty () ? octave_value (std::string (), '\'') : v;
-      else if (is_numbers (v))
+        {
+          if (! is_text_row (v))
+            seen ();
+          out = v.isempty () ? octave_value (std::string (), '\'') : v;
+          return true;
+        }
+      if (! v.isnumeric () && ! v.islogical ())
+        seen ();
+      else if (v.iscomplex ())
+        {
+          fault_at f;
+          f.what = tree_fault::none;
+          complex_fault (v, f);
+          if (f.what != tree_fault::none)
+            seen ();
+        }
+      if (is_numbers (v))
         {
           if (v.isempty ())
             out = Matrix ();
@@ -740,7 +782,8 @@ namespace ledger
       for (octave_idx_type i = 0; i < keys.numel (); i++)
         {
           const octave_value& k = keys.xelem (i);
-          key_text (k, name, imag);
+          if (key_text (k, name, imag) != tree_fault::none)
+            seen ();
           l->reps.push_back (&k.get_rep ());
           l->slot.push_back (l->fields.getfield (name));
         }
@@ -828,6 +871,10 @@ namespace ledger
           const Cell *keys;
           cells (c.xelem (i), keys, vs[i]);
           ls[i] = &layout_of (*keys);
+          // A struct array takes the last of duplicate keys only: the
+          // members it passes over are not met, so the whole check runs.
+          if (ls[i]->fields.nfields () != keys->numel ())
+            seen ();
           same = same && (ls[i] == ls[0] || same_names (*ls[i], *ls[0]));
         }
       if (! same)

@@ -143,6 +143,9 @@ namespace ledger
   check_key (const octave_value& k, octave_idx_type i, std::string& text,
              fault_at& f)
   {
+    // A text key is one whatever its text: only other keys need theirs.
+    if (is_text_row (k))
+      return true;
     double imag;
     f.what = key_text (k, text, imag);
     if (f.what == tree_fault::none)

@@ -101,9 +101,19 @@ namespace ledger
   }
 
   // A character row as text: of one row (or 0-by-0) and two dimensions.
+  // A string value's dimensions are read in place: every key of a tree is
+  // asked this.
   inline bool
   is_text_row (const octave_value& v)
   {
+    const int t = v.type_id ();
+    if (t == octave_char_matrix_str::static_type_id ()
+        || t == octave_char_matrix_sq_str::static_type_id ())
+      {
+        const dim_vector& dv = static_cast<const octave_char_matrix&>
+                                 (v.get_rep ()).matrix_ref ().dims ();
+        return dv.ndims () == 2 && dv(0) <= 1;
+      }
     const dim_vector dv = v.dims ();
     return v.is_string () && dv.ndims () == 2 && dv(0) <= 1;
   }
