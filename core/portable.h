@@ -312,12 +312,16 @@ namespace ledger
         }
       // All nines: one followed by zeros, at the next exponent.
       *first = '1';
-      int E = std::atoi (e + 1) + 1;
+      // The exponent's digits end with the text, which has no NUL.
+      int E = 0;
+      for (const char *d = e + 2; d < s + n; d++)
+        E = 10 * E + (*d - '0');
+      E = (e[1] == '-' ? -E : E) + 1;
       char *p = e + 1;
       *p++ = E < 0 ? '-' : '+';
       if (E < 0)
         E = -E;
-      char digits[8];
+      char digits[12];
       int k = 0;
       do
         digits[k++] = '0' + E % 10;
