@@ -319,7 +319,11 @@ namespace ledger
       Cell items;
       Cell copy;
       bool changed;
+      // A struct's fields: its map in place (MAP, held alive by HELD), or
+      // a copy of it (ONE), which moves with the frame.
       octave_scalar_map one;
+      const octave_scalar_map *map = nullptr;
+      octave_value held;
       octave_map many;
       std::vector<Cell> columns;
       std::size_t first;
@@ -404,7 +408,7 @@ namespace ledger
         case map_of:
           return f.items.xelem (i);
         case fields_of:
-          return f.one.contents (i);
+          return fields_map (f).contents (i);
         case records:
           {
             const octave_idx_type nf = f.columns.size ();
@@ -487,6 +491,11 @@ namespace ledger
       return octave_value ();
     }
 
+    static const octave_scalar_map& fields_map (const frame& f)
+    {
+      return f.map ? *f.map : f.one;
+    }
+
     frame& push (kind what, octave_idx_type count)
     {
       frames.emplace_back ();
@@ -553,18 +562,33 @@ namespace ledger
         }
       if (n == 1)
         {
-          const octave_scalar_map m = v.scalar_map_value ();
-          if (checker.rule.is_node (m))
+          // The map is read in place where the value hands it out.
+          const octave_scalar_map *in_place = scalar_map_of (v);
+          octave_scalar_map copy;
+          if (! in_place)
+            {
+              copy = v.scalar_map_value ();
+              in_place = &copy;
+            }
+          if (checker.rule.is_node (*in_place))
             {
               checker.check (v, pointer ());
               return false;
             }
-          const octave_idx_type nf = m.nfields ();
+          const octave_idx_type nf = in_place->nfields ();
           frame& f = push (fields_of, nf);
-          f.one = m;
+          if (in_place == &copy)
+            f.one = std::move (copy);
+          else
+            {
+              // The value holds the map alive while the frame is open.
+              f.held = v;
+              f.map = in_place;
+            }
           names.resize (f.first + nf);
-          for (auto p = f.one.begin (); p != f.one.end (); ++p)
-            names[f.first + f.one.index (p)] = &p->first;
+          const octave_scalar_map& m = fields_map (f);
+          for (auto p = m.begin (); p != m.end (); ++p)
+            names[f.first + m.index (p)] = &p->first;
           return true;
         }
       const octave_map m = v.map_value ();
