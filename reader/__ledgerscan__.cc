@@ -136,6 +136,34 @@ read_with (const char *who, std::string_view doc,
                        prefix);
 }
 
+// The file GIVEN read by WHO: its tree or value, and with NARGOUT of two
+// or more, its message ("" after a read) and the place of a fault in its
+// text, raised instead when NARGOUT is below two.
+static octave_value_list
+load_one (const char *who, const std::string& given,
+          const ledger::settings& options, int nargout)
+{
+  // A relative name is taken from the current folder, never from the load
+  // path; "~" is the home folder, as to fopen.
+  const std::string name = octave::sys::file_ops::tilde_expand (given);
+  ledger::byte_buffer bytes (nullptr, std::free);
+  std::size_t size = 0;
+  const std::string fault = ledger::read_file (name, ! options.comments,
+                                               bytes, size);
+  if (! fault.empty ())
+    {
+      json_parser parser (std::string_view (), options);
+      parser.refuse (fault);
+      return user_results (who, parser, octave_value (), nargout,
+                           "ledgerkit:io");
+    }
+  const std::string_view view (bytes.get (), size);
+  const std::string prefix = ledger::shown_name (given) + ": ";
+  if (options.plain)
+    return read_with<plain_parser> (who, view, options, nargout, prefix);
+  return read_with<json_parser> (who, view, options, nargout, prefix);
+}
+
 // The settings of the name/value pairs of ARGS after the first, from the
 // table of reading options.
 static ledger::settings
@@ -256,28 +284,31 @@ DEFUN_DLD (__ledgerload__, args, nargout,
   const char *who = "loadledger";
   if (args.length () < 1)
     error ("__ledgerload__: FILE is required.");
-  const std::string given = ledger::text_argument (who, "FILE", args(0));
   const ledger::settings options = reading_settings (who, args);
-  // A relative name is taken from the current folder, never from the load
-  // path; "~" is the home folder, as to fopen.
-  const std::string name = octave::sys::file_ops::tilde_expand (given);
-
-  ledger::byte_buffer bytes (nullptr, std::free);
-  std::size_t size = 0;
-  const std::string fault = ledger::read_file (name, ! options.comments,
-                                               bytes, size);
-  if (! fault.empty ())
+  if (! args(0).iscell ())
+    return load_one (who, ledger::text_argument (who, "FILE", args(0)),
+                     options, nargout);
+  // Many files in one call: every name is checked before any is read.
+  const Cell files = args(0).cell_value ();
+  std::vector<std::string> names (files.numel ());
+  for (octave_idx_type i = 0; i < files.numel (); i++)
+    names[i] = ledger::text_argument (who, "each name in FILES", files(i));
+  Cell values (files.dims ()), messages (files.dims ()), places (files.dims ());
+  for (octave_idx_type i = 0; i < files.numel (); i++)
     {
-      json_parser parser (std::string_view (), options);
-      parser.refuse (fault);
-      return user_results (who, parser, octave_value (), nargout,
-                           "ledgerkit:io");
+      octave_quit ();
+      const octave_value_list r = load_one (who, names[i], options,
+                                            nargout < 2 ? 1 : 3);
+      values(i) = r(0);
+      if (nargout >= 2)
+        {
+          messages(i) = r(1);
+          places(i) = r(2);
+        }
     }
-  const std::string_view view (bytes.get (), size);
-  const std::string prefix = ledger::shown_name (given) + ": ";
-  if (options.plain)
-    return read_with<plain_parser> (who, view, options, nargout, prefix);
-  return read_with<json_parser> (who, view, options, nargout, prefix);
+  if (nargout < 2)
+    return ovl (values);
+  return ovl (values, messages, places);
 }
 
 DEFUN_DLD (__ledgermessages__, args, ,
