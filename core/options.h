@@ -265,8 +265,12 @@ namespace ledger
                                + argument_kind (name));
         const std::string given = name.string_value ();
         const option *o = nullptr;
+        // The name is made a string once: a call pays little for options.
         for (const option& candidate : options)
-          if ((candidate.use & use) && is_word (name, candidate.name))
+          if ((candidate.use & use)
+              && given.size () == std::strlen (candidate.name)
+              && strncasecmp (given.c_str (), candidate.name,
+                              given.size ()) == 0)
             o = &candidate;
         if (! o)
           {

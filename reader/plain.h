@@ -101,8 +101,10 @@ public:
     else
       {
         v.slot = field_names.size ();
+        // Without makeValidName each key is a name of its own.
         field_names.push_back (valid_names ? valid_name (name) : name);
-        name_ids.push_back (name_id (field_names.back ()));
+        name_ids.push_back (valid_names ? name_id (field_names.back ())
+                                        : static_cast<int> (v.slot));
         key_ids.emplace (name, v.slot);
       }
     return v;
