@@ -116,6 +116,7 @@ function bench (datadir = "", runs = 7, bigruns = 3, only = "")
   bench_read (work);
   bench_write (datadir, work, runs);
   bench_convert (datadir, runs, bigruns, only, @make_mixed, @target);
+  bench_plain (datadir, work, runs, only, @make_mixed, @target);
 
 endfunction
 

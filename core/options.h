@@ -10,6 +10,7 @@
 
 #include <octave/oct.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -43,8 +44,15 @@ namespace ledger
     // A stream of records.
     bool array = false;         // "Array": the elements of one array
     bool plain = false;         // "Plain": ordinary values, not trees
+    // Field names of ordinary values, as matlab.lang.makeValidName makes
+    // them: "makeValidName", "ReplacementStyle" (an index into
+    // replacement_styles), "Prefix".
+    bool valid_name = false;
+    int replacement = 0;
+    std::string prefix = "x";
     // Saving a file.
     bool append = false;        // "Append": JSON Lines added to a file
+    bool sync = true;           // "Sync": forced to disk before the rename
   };
 
   // Which functions take an option: reading a text or a file, reading a
@@ -66,7 +74,9 @@ namespace ledger
     inverted,       // true or false, the setting its opposite
     depth,          // a whole number from 1 to depth_limit
     indent,         // a whole number from 0 to 8, or "\t"
-    whole_numbers   // "point" or "plain"
+    whole_numbers,  // "point" or "plain"
+    replacement,    // "underscore", "delete" or "hex"
+    prefix          // a valid name's first letters
   };
 
   // One option: its name as the help texts spell it, the functions that
@@ -81,6 +91,10 @@ namespace ledger
     int settings::*number;
   };
 
+  // The values of "ReplacementStyle", as the settings number them.
+  static const char *const replacement_styles[] = { "underscore", "delete",
+                                                    "hex" };
+
   // Every option, in the order the help texts list them; MATLAB's names
   // for the writing options are taken too.
   static const option options[] = {
@@ -92,7 +106,12 @@ namespace ledger
     { "Lines", reading, option_kind::flag, &settings::lines, nullptr },
     { "MaxDepth", reading, option_kind::depth, nullptr, &settings::max_depth },
     { "Array", to_stream, option_kind::flag, &settings::array, nullptr },
-    { "Plain", to_stream, option_kind::flag, &settings::plain, nullptr },
+    { "Plain", reading, option_kind::flag, &settings::plain, nullptr },
+    { "makeValidName", to_read, option_kind::flag, &settings::valid_name,
+      nullptr },
+    { "ReplacementStyle", to_read, option_kind::replacement, nullptr,
+      &settings::replacement },
+    { "Prefix", to_read, option_kind::prefix, nullptr, nullptr },
     { "Pretty", writing, option_kind::flag, &settings::pretty, nullptr },
     { "Preserve", writing, option_kind::flag, &settings::preserve, nullptr },
     { "Lines", writing, option_kind::flag, &settings::lines, nullptr },
@@ -106,6 +125,7 @@ namespace ledger
     { "ConvertInfAndNaN", writing, option_kind::inverted, &settings::preserve,
       nullptr },
     { "Append", to_save, option_kind::flag, &settings::append, nullptr },
+    { "Sync", to_save, option_kind::flag, &settings::sync, nullptr },
   };
 
   // What X is, as a message about a wrong argument names it: its class, and
@@ -197,6 +217,34 @@ namespace ledger
         else
           argument_error (who, value_of + "\"point\" or \"plain\"");
         break;
+      case option_kind::replacement:
+        {
+          int k = -1;
+          for (int j = 0; j < 3; j++)
+            if (is_word (x, replacement_styles[j]))
+              k = j;
+          if (k < 0)
+            argument_error (who, value_of + "\"underscore\", \"delete\" or "
+                                 "\"hex\"");
+          s.*(o.number) = k;
+        }
+        break;
+      case option_kind::prefix:
+        {
+          // What makeValidName takes: a valid name's start, a letter
+          // followed by letters, digits and underscores.
+          const std::string p = is_text_row (x) ? x.string_value () : "";
+          bool ok = ! p.empty () && std::isalpha (static_cast<unsigned char> (p[0]))
+                    && p.size () < 64;
+          for (char c : p)
+            ok = ok && (std::isalnum (static_cast<unsigned char> (c))
+                        || c == '_');
+          if (! ok)
+            argument_error (who, value_of + "a letter followed by letters, "
+                                 "digits and underscores");
+          s.prefix = p;
+        }
+        break;
       }
   }
 
@@ -217,8 +265,12 @@ namespace ledger
                                + argument_kind (name));
         const std::string given = name.string_value ();
         const option *o = nullptr;
+        // The name is made a string once: a call pays little for options.
         for (const option& candidate : options)
-          if ((candidate.use & use) && is_word (name, candidate.name))
+          if ((candidate.use & use)
+              && given.size () == std::strlen (candidate.name)
+              && strncasecmp (given.c_str (), candidate.name,
+                              given.size ()) == 0)
             o = &candidate;
         if (! o)
           {
@@ -245,6 +297,10 @@ namespace ledger
       argument_error (who, "the options 'Canonical' and 'Preserve' cannot "
                            "be used together: canonical JSON has no NaN or "
                            "infinities");
+    if ((s.valid_name || s.replacement != 0 || s.prefix != "x") && ! s.plain)
+      argument_error (who, "the options 'makeValidName', 'ReplacementStyle' "
+                           "and 'Prefix' need 'Plain': they name the fields "
+                           "of ordinary values");
     if (s.append && ! s.lines)
       argument_error (who, "the option 'Append' needs 'Lines': records are "
                            "added to the end of a JSON Lines file");

@@ -61,7 +61,38 @@
 ## comments, holds no value; each line is read as a text of its own, with
 ## the other options; an empty text gives a 0-by-1 cell.  A fault names
 ## its line and column in the whole text.
+##
+## @item @qcode{"Plain"}
+## Read the text into the ordinary values that @code{ledgerplain} makes of
+## its tree (structs, numeric and logical arrays, cells, as
+## @code{jsondecode} gives them), straight from the text with no tree
+## between: @code{ledgerdecode (@var{text}, "Plain", true)} is
+## @code{ledgerplain (ledgerdecode (@var{text}))}, made faster and in less
+## memory.  With @qcode{"Lines"} @var{tree} is a column cell of the values
+## of the lines, each line's value made on its own.
+##
+## @item @qcode{"makeValidName"}
+## With @qcode{"Plain"}, make each key that is no valid name one as
+## @code{matlab.lang.makeValidName} does, as @code{jsondecode} does by
+## default (@code{"a b"} becomes @code{aB}, @code{"1x"} @code{x1x}); keys
+## that then make the same name are one field, the last member kept.
+## Without it keys are field names exactly as written.
+##
+## @item @qcode{"ReplacementStyle"}
+## With @qcode{"makeValidName"}: what stands for a character no name may
+## hold, @qcode{"underscore"} (the default), @qcode{"delete"} or
+## @qcode{"hex"}, as for @code{matlab.lang.makeValidName}.
+##
+## @item @qcode{"Prefix"}
+## With @qcode{"makeValidName"}: what is put before a key that does not
+## start with a letter, @qcode{"x"} by default.
 ## @end table
+##
+## @code{ledgerdecode (@var{text}, "Plain", true, "makeValidName", true)}
+## can stand for @code{jsondecode (@var{text})}; it differs only where
+## @code{jsondecode} loses something: integers beyond 2^53 stay exact
+## (@code{int64} or @code{uint64}), every double is the correctly rounded
+## one, and of a repeated key the last member is kept.
 ##
 ## A fault in the text raises an error with the identifier
 ## @qcode{"ledgerkit:parse"} that names the fault and its place, for example
@@ -85,6 +116,13 @@
 ## ledgerdecode (sprintf ("1\n\n[2]\n"), "Lines", true)
 ##   @result{} @{ [1,1] = 1
 ##        [2,1] = @{ [1,1] = 2 @} @}
+## p = ledgerdecode ('@{"m": [[1, 2], [3, 4]], "id": 9007199254740993@}', "Plain", true)
+##   @result{} p =
+##        scalar structure containing the fields:
+##          m =
+##             1   2
+##             3   4
+##          id = 9007199254740993
 ## [t, err] = ledgerdecode ("[1 2]")
 ##   @result{} t = [](0x0)
 ##   @result{} err = ledgerdecode: missing ',' or ']' in an array at line 1, column 4.

@@ -8,6 +8,7 @@
 ## @deftypefnx {} {@var{tree} =} loadledger (@var{file}, @var{name}, @var{value}, @dots{})
 ## @deftypefnx {} {[@var{tree}, @var{errmsg}] =} loadledger (@dots{})
 ## @deftypefnx {} {[@var{tree}, @var{errmsg}, @var{where}] =} loadledger (@dots{})
+## @deftypefnx {} {@var{trees} =} loadledger (@var{files}, @dots{})
 ## Read the JSON file @var{file} into a tree that keeps the kind of every
 ## value.
 ##
@@ -59,7 +60,22 @@
 ## Read JSON Lines, one value per line: @var{tree} is then an n-by-1 cell
 ## array of trees, one for each line that holds a value, by the rules that
 ## @code{help ledgerdecode} gives.
+##
+## @item @qcode{"Plain"}
+## Read the file into ordinary values, what @code{ledgerplain} makes of its
+## tree, with no tree made; @qcode{"makeValidName"},
+## @qcode{"ReplacementStyle"} and @qcode{"Prefix"} then name the fields as
+## @code{jsondecode} does (see @code{help ledgerdecode}).
 ## @end table
+##
+## With a cell array @var{files} of file names, all are read in one call
+## with the same options: @var{trees} is a cell of the same size, the tree
+## (or value) of each file.  The first file that cannot be read or holds a
+## fault raises its error, which names it; with @var{errmsg} asked for
+## nothing is raised: @var{errmsg} is then a cell of the same size holding
+## @code{""} for each file read and the message for each that failed (whose
+## tree is @code{[]}), and @var{where} a cell of the places
+## [@var{line}, @var{column}] of faults in texts (@code{[]} for the others).
 ##
 ## A fault in the JSON text raises an error with the identifier
 ## @qcode{"ledgerkit:parse"} that names the file and the place of the fault,
@@ -409,7 +425,8 @@ endfunction
 %!error <Invalid call to loadledger> loadledger ()
 %!error <loadledger: FILE must be a character row, not double> loadledger (1)
 %!error <FILE must be a character row> loadledger (["ab"; "cd"])
-%!error <FILE must be a character row, not cell> [t, e] = loadledger ({"a.json"})
+%!error <each name in FILES must be a character row, not double> [t, e] = loadledger ({"a.json", 1})
+%!error <FILE must be a character row, not struct> loadledger (struct ())
 %!error <loadledger: unknown option 'Bogus'> loadledger ("/nonexistent/x.json", "Bogus", true)
 %!error <loadledger: the option 'Comments' needs a value> loadledger ("/nonexistent/x.json", "comments")
 %!error <loadledger: the option 'InfNaN' needs a value> [t, e] = loadledger ("/nonexistent/x.json", "Comments", 1, "INFNAN")

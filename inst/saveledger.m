@@ -84,6 +84,15 @@
 ## each element is written as
 ## one compact document on a line of its own, in column order, each line
 ## ending in a line feed.  It cannot be used with @qcode{"Pretty"}.
+##
+## @item @qcode{"Sync"}
+## True by default: the new text is forced to disk (the file, then its
+## folder) before it replaces the old file, so that even a power cut
+## leaves either the old file or the new one.  @code{false} skips the
+## forcing, for bulk writes of many small files: the file is still
+## replaced as a whole by a rename, so a program that stops never leaves
+## half a file, but after a power cut or a crash of the system the file
+## may be the old one, or empty.
 ## @end table
 ##
 ## The file is replaced as a whole: the text goes to a new file in the same
@@ -446,6 +455,18 @@ endfunction
 %! end_unwind_protect
 
 %!error <saveledger: an object needs the fields 'keys' and 'values' and no others \(at /0/a\)\.> saveledger ({struct("keys", {{"a"}}, "values", {{struct("key", 1)}})}, tempname ())
+## "Sync", false writes the same file, replaced as a whole.
+%!test
+%! f = tempname ();
+%! unwind_protect
+%!   saveledger (struct ("a", 1), f, "Sync", false);
+%!   assert (fileread (f), '{"a":1.0}');
+%!   saveledger ({1, 2}, f, "Sync", false, "Lines", true);
+%!   assert (fileread (f), sprintf ("1.0\n2.0\n"));
+%! unwind_protect_cleanup
+%!   unlink (f);
+%! end_unwind_protect
+%!error <the value of 'Sync' must be true or false> saveledger (1, tempname (), "Sync", "no")
 %!error <saveledger: the options 'Pretty' and 'Lines' cannot be used together> saveledger ({}, tempname (), "Lines", 1, "PrettyPrint", 1)
 %!error <^saveledger: an object has fewer values than keys \(keys: 1, values: 0\) \(at the top of the tree\)\.$> saveledger (struct ("keys", {{"a"}}, "values", {{}}), tempname ())
 %!error <^saveledger: > saveledger ({1+2i}, tempname ())

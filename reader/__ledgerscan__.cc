@@ -13,6 +13,10 @@
 #include <string_view>
 
 #include "parser.h"
+#include "plain.h"
+
+// The reader of ordinary values.
+using plain_parser = basic_parser<plain_builder>;
 
 // PKG_ADD: autoload ("__ledgerdecode__", "__ledgerscan__.oct");
 // PKG_ADD: autoload ("__ledgerlines__", "__ledgerscan__.oct");
@@ -52,8 +56,9 @@ flags_of (const octave_value_list& args)
 
 // The line and column of a fault in the text as a 1-by-2 row, or an empty
 // matrix when there is none.
+template <typename parser_type>
 static octave_value
-fault_place (const json_parser& parser)
+fault_place (const parser_type& parser)
 {
   if (parser.error_line () == 0)
     return Matrix ();
@@ -95,8 +100,9 @@ read_text (const octave_value_list& args, int nargout, bool lines,
 // fault the empty matrix and the message, raised with the identifier ID
 // unless NARGOUT asks for it.  WHERE, the third result, is the fault's line
 // and column in the text.
+template <typename parser_type>
 static octave_value_list
-user_results (const char *who, const json_parser& parser,
+user_results (const char *who, const parser_type& parser,
               const octave_value& root, int nargout, const char *id,
               const std::string& prefix = "")
 {
@@ -113,6 +119,49 @@ user_results (const char *who, const json_parser& parser,
     error_with_id (id, "%s", message.c_str ());
   return octave_value_list ({ Matrix (), octave_value (message, '\''),
                               fault_place (parser) });
+}
+
+// A text read by WHO with the parser of trees or of ordinary values; a
+// fault's message starts with PREFIX.
+template <typename parser_type>
+static octave_value_list
+read_with (const char *who, std::string_view doc,
+           const ledger::settings& options, int nargout,
+           const std::string& prefix = "")
+{
+  parser_type parser (doc, options);
+  auto root = options.lines ? parser.lines () : parser.parse ();
+  const octave_value value = parser.result (root);
+  return user_results (who, parser, value, nargout, "ledgerkit:parse",
+                       prefix);
+}
+
+// The file GIVEN read by WHO: its tree or value, and with NARGOUT of two
+// or more, its message ("" after a read) and the place of a fault in its
+// text, raised instead when NARGOUT is below two.
+static octave_value_list
+load_one (const char *who, const std::string& given,
+          const ledger::settings& options, int nargout)
+{
+  // A relative name is taken from the current folder, never from the load
+  // path; "~" is the home folder, as to fopen.
+  const std::string name = octave::sys::file_ops::tilde_expand (given);
+  ledger::byte_buffer bytes (nullptr, std::free);
+  std::size_t size = 0;
+  const std::string fault = ledger::read_file (name, ! options.comments,
+                                               bytes, size);
+  if (! fault.empty ())
+    {
+      json_parser parser (std::string_view (), options);
+      parser.refuse (fault);
+      return user_results (who, parser, octave_value (), nargout,
+                           "ledgerkit:io");
+    }
+  const std::string_view view (bytes.get (), size);
+  const std::string prefix = ledger::shown_name (given) + ": ";
+  if (options.plain)
+    return read_with<plain_parser> (who, view, options, nargout, prefix);
+  return read_with<json_parser> (who, view, options, nargout, prefix);
 }
 
 // The settings of the name/value pairs of ARGS after the first, from the
@@ -182,10 +231,10 @@ DEFUN_DLD (__ledgerdecode__, args, nargout,
     ledger::argument_error (who, "TEXT must be a character row, not "
                                  + ledger::argument_kind (arg));
   const ledger::settings options = reading_settings (who, args);
-  json_parser parser (std::string_view (chars.data (), chars.numel ()),
-                      options);
-  const octave_value root = options.lines ? parser.lines () : parser.parse ();
-  return user_results (who, parser, root, nargout, "ledgerkit:parse");
+  const std::string_view doc (chars.data (), chars.numel ());
+  if (options.plain)
+    return read_with<plain_parser> (who, doc, options, nargout);
+  return read_with<json_parser> (who, doc, options, nargout);
 }
 
 DEFUN_DLD (__ledgerlines__, args, nargout,
@@ -235,27 +284,31 @@ DEFUN_DLD (__ledgerload__, args, nargout,
   const char *who = "loadledger";
   if (args.length () < 1)
     error ("__ledgerload__: FILE is required.");
-  const std::string given = ledger::text_argument (who, "FILE", args(0));
   const ledger::settings options = reading_settings (who, args);
-  // A relative name is taken from the current folder, never from the load
-  // path; "~" is the home folder, as to fopen.
-  const std::string name = octave::sys::file_ops::tilde_expand (given);
-
-  ledger::byte_buffer text (nullptr, std::free);
-  std::size_t size = 0;
-  const std::string fault = ledger::read_file (name, ! options.comments,
-                                               text, size);
-  json_parser parser (std::string_view (text.get (), size), options);
-  octave_value root;
-  if (! fault.empty ())
+  if (! args(0).iscell ())
+    return load_one (who, ledger::text_argument (who, "FILE", args(0)),
+                     options, nargout);
+  // Many files in one call: every name is checked before any is read.
+  const Cell files = args(0).cell_value ();
+  std::vector<std::string> names (files.numel ());
+  for (octave_idx_type i = 0; i < files.numel (); i++)
+    names[i] = ledger::text_argument (who, "each name in FILES", files(i));
+  Cell values (files.dims ()), messages (files.dims ()), places (files.dims ());
+  for (octave_idx_type i = 0; i < files.numel (); i++)
     {
-      parser.refuse (fault);
-      return user_results (who, parser, root, nargout, "ledgerkit:io");
+      octave_quit ();
+      const octave_value_list r = load_one (who, names[i], options,
+                                            nargout < 2 ? 1 : 3);
+      values(i) = r(0);
+      if (nargout >= 2)
+        {
+          messages(i) = r(1);
+          places(i) = r(2);
+        }
     }
-  root = options.lines ? parser.lines () : parser.parse ();
-  text.reset ();
-  return user_results (who, parser, root, nargout, "ledgerkit:parse",
-                       ledger::shown_name (given) + ": ");
+  if (nargout < 2)
+    return ovl (values);
+  return ovl (values, messages, places);
 }
 
 DEFUN_DLD (__ledgermessages__, args, ,

@@ -96,17 +96,145 @@ text_of (scan_error code)
   return scan_error_text[static_cast<int> (code)];
 }
 
-// One parse: the borrowed text, the cursor, the options and the first error.
-// The rest is scratch shared by the whole call so that reading a container
-// allocates only the node it returns; what a tiny text never needs (the
-// null node, the shared empty containers, the field list of an object) is
-// made on first use.
-class json_parser
+// A text value as a character row; a long one is copied a stretch at a
+// time, looking at Ctrl-C between.
+static octave_value
+char_row (const char *bytes, std::size_t n)
+{
+  if (n == 0)
+    return octave_value (std::string (), '\'');
+  charNDArray row (dim_vector (1, n));
+  char *to = row.fortran_vec ();
+  for (std::size_t done = 0; done < n; done += ledger::bytes_per_check)
+    {
+      if (done)
+        octave_quit ();
+      std::memcpy (to + done, bytes + done,
+                   std::min (ledger::bytes_per_check, n - done));
+    }
+  return octave_value (row, '\'');
+}
+
+// What the grammar builds: the tree.  Members of the containers being read
+// sit on a stack, innermost last; a finished container takes its slice off
+// the top, so that reading one allocates only the node it returns.  What a
+// tiny text never needs (the null node, the shared empty containers, the
+// field list of an object) is made on first use.
+class tree_builder
 {
 public:
-  json_parser (std::string_view document, const ledger::settings& options)
-    : source (document), allow (options)
+  using value = octave_value;
+  using mark = std::size_t;
+
+  explicit tree_builder (const ledger::settings&) { }
+
+  value text (const char *bytes, std::size_t n) { return char_row (bytes, n); }
+
+  // A member name; short names are made once per call and shared.
+  value key (const std::string& name)
+  {
+    if (name.size () > key_cache_length || keys_read++ < key_cache_after)
+      return char_row (name.data (), name.size ());
+    auto hit = keys_seen.find (name);
+    if (hit != keys_seen.end ())
+      return hit->second;
+    octave_value node = char_row (name.data (), name.size ());
+    if (keys_seen.size () < key_cache_limit)
+      keys_seen.emplace (name, node);
+    return node;
+  }
+
+  value boolean (bool b) { return octave_value (b); }
+  value real (double d) { return octave_value (d); }
+  value int64 (int64_t v) { return octave_value (octave_int64 (v)); }
+  value uint64 (uint64_t v) { return octave_value (octave_uint64 (v)); }
+  // Values are copy-on-write: one null, one {} and one [] serve the call.
+  value null ()
+  {
+    if (null_node.is_undefined ())
+      null_node = ledger::null_value ();
+    return null_node;
+  }
+  value empty_array ()
+  {
+    if (no_elements.is_undefined ())
+      no_elements = Cell (dim_vector (0, 1));
+    return no_elements;
+  }
+  value empty_object ()
+  {
+    if (no_members.is_undefined ())
+      no_members = object (stack.size ());
+    return no_members;
+  }
+
+  mark open () const { return stack.size (); }
+  void push (value&& v) { stack.push_back (std::move (v)); }
+  void drop (mark base) { stack.resize (base); }
+
+  value array (mark base) { return octave_value (column (base, 1)); }
+
+  // The keys and values on the stack from BASE, interleaved, as an object.
+  value object (mark base)
+  {
+    if (object_fields.nfields () == 0)
+      object_fields = ledger::object_fields ();
+    octave_scalar_map m (object_fields);
+    m.contents (0) = column (base, 2, 0);
+    m.contents (1) = column (base, 2, 1);
+    return octave_value (m);
+  }
+
+  // The values of JSON Lines from BASE, as a column.
+  value lines (mark base) { return array (base); }
+
+  // The host value of a result.
+  static octave_value result (const value& v) { return v; }
+
+private:
+  std::vector<octave_value> stack;
+  // One host value per distinct short key: repeated keys share it.  The
+  // first few keys of a text are not looked up, so that a small text pays
+  // nothing for the table.
+  std::unordered_map<std::string, octave_value> keys_seen;
+  std::size_t keys_read = 0;
+  octave_fields object_fields;
+  octave_value null_node;
+  octave_value no_members;
+  octave_value no_elements;
+
+  static constexpr std::size_t key_cache_limit = 4096;
+  static constexpr std::size_t key_cache_length = 64;
+  static constexpr std::size_t key_cache_after = 16;
+
+  // Every STRIDE-th value of the stack from BASE + OFFSET, as a column
+  // cell; the caller releases the slice.
+  Cell column (std::size_t base, std::size_t stride, std::size_t offset = 0)
+  {
+    const std::size_t n = (stack.size () - base) / stride;
+    Cell c = ledger::take_cell (stack, base, dim_vector (n, 1), stride,
+                                offset);
+    if (offset + 1 == stride)
+      stack.resize (base);
+    return c;
+  }
+};
+
+// One parse: the borrowed text, the cursor, the options and the first
+// error; what it builds is BUILDER's (the tree, or ordinary values).  The
+// rest is scratch shared by the whole call.
+template <typename builder>
+class basic_parser
+{
+public:
+  using built = typename builder::value;
+
+  basic_parser (std::string_view document, const ledger::settings& options)
+    : source (document), allow (options), build (options)
   { }
+
+  // The host value of a result of parse, lines or value_at.
+  octave_value result (built& v) { return build.result (v); }
 
   // The outcome, for the entries and the fuzz harnesses: the first fault's
   // message (empty while none), its code and place, and the cursor.
@@ -158,27 +286,12 @@ private:
   std::size_t first_line = 1;
   std::size_t first_column = 1;
 
-  // Members of the containers being read, innermost last; a finished
-  // container takes its slice off the top.
-  std::vector<octave_value> stack;
+  builder build;
   // Decoded bytes of the text being read when it holds escapes.
   std::string scratch;
-  // One host value per distinct short key: repeated keys share it.  The
-  // first few keys of a text are not looked up, so that a small text pays
-  // nothing for the table.
-  std::unordered_map<std::string, octave_value> keys_seen;
-  std::size_t keys_read = 0;
-  octave_fields object_fields;
-  // Values are copy-on-write: one null, one {} and one [] serve the call.
-  octave_value null_node;
-  octave_value no_members;
-  octave_value no_elements;
   // Values (or escapes, comments, lines) left before Ctrl-C is looked at.
   int countdown = values_per_check;
 
-  static constexpr std::size_t key_cache_limit = 4096;
-  static constexpr std::size_t key_cache_length = 64;
-  static constexpr std::size_t key_cache_after = 16;
   static constexpr int values_per_check = 4096;
   static constexpr std::size_t bytes_per_check = ledger::bytes_per_check;
 
@@ -207,30 +320,30 @@ private:
   }
 
 public:
-  octave_value parse ()
+  built parse ()
   {
     if (! start ())
-      return octave_value ();
+      return built ();
     if (! skip_space ())
-      return octave_value ();
+      return built ();
     if (at_end ())
       {
         fail (scan_error::no_value);
-        return octave_value ();
+        return built ();
       }
     return last_value ();
   }
 
   // A value and the blanks after it, which must end the text.
-  octave_value last_value ()
+  built last_value ()
   {
-    octave_value root = value (0);
+    built root = value (0);
     if (! message.empty () || ! skip_space ())
-      return octave_value ();
+      return built ();
     if (! at_end ())
       {
         fail (scan_error::text_after_value);
-        return octave_value ();
+        return built ();
       }
     return root;
   }
@@ -239,11 +352,12 @@ public:
   // comments, where allowed); the values as a column cell.  The text is cut
   // short at the end of each line in turn, so that a line is read as a text
   // of its own while the cursor keeps its place in the whole text.
-  octave_value lines ()
+  built lines ()
   {
     const std::string_view all = source;
     if (! start ())
-      return octave_value ();
+      return built ();
+    const auto base = build.open ();
     std::size_t from = 0;
     while (from <= all.size ())
       {
@@ -253,24 +367,24 @@ public:
           end = all.size ();
         source = all.substr (0, end);
         if (! skip_space ())
-          return drop (0);
+          return drop (base);
         if (! at_end ())
           {
-            octave_value root = last_value ();
+            built root = last_value ();
             if (! message.empty ())
-              return drop (0);
-            stack.push_back (std::move (root));
+              return drop (base);
+            build.push (std::move (root));
           }
         from = end + 1;
         pos = from;
       }
     source = all;
-    return octave_value (column (0, 1));
+    return build.lines (base);
   }
 
   // One value at the cursor, nested DEPTH deep: a member of a container
   // that a caller reads itself.
-  octave_value value_at (int depth) { return value (depth); }
+  built value_at (int depth) { return value (depth); }
 
   // The start of a whole text and the blanks (and comments) at the cursor;
   // false after a fault.
@@ -460,17 +574,17 @@ private:
               + std::to_string (fault_column) + ".";
   }
 
-  octave_value value (int depth)
+  built value (int depth)
   {
     if (depth > allow.max_depth)
       {
         fail (scan_error::too_deep);
-        return octave_value ();
+        return built ();
       }
     if (at_end ())
       {
         fail (scan_error::unexpected_end);
-        return octave_value ();
+        return built ();
       }
     tick ();
     switch (byte ())
@@ -487,25 +601,23 @@ private:
     if (starts_with ("true"))
       {
         pos += 4;
-        return octave_value (true);
+        return build.boolean (true);
       }
     if (starts_with ("false"))
       {
         pos += 5;
-        return octave_value (false);
+        return build.boolean (false);
       }
     if (starts_with ("null"))
       {
         pos += 4;
-        if (null_node.is_undefined ())
-          null_node = ledger::null_value ();
-        return null_node;
+        return build.null ();
       }
     unsigned char b = byte ();
     if (b == '-' || is_digit (b) || b == 'N' || b == 'I')
       return number ();
     fail (scan_error::invalid_value);
-    return octave_value ();
+    return built ();
   }
 
   // ---- strings ----------------------------------------------------------
@@ -675,54 +787,29 @@ private:
       }
   }
 
-  static octave_value char_row (const char *bytes, std::size_t n)
-  {
-    if (n == 0)
-      return octave_value (std::string (), '\'');
-    charNDArray row (dim_vector (1, n));
-    // A long text is copied a stretch at a time, looking at Ctrl-C between.
-    char *to = row.fortran_vec ();
-    for (std::size_t done = 0; done < n; done += bytes_per_check)
-      {
-        if (done)
-          octave_quit ();
-        std::memcpy (to + done, bytes + done,
-                     std::min (bytes_per_check, n - done));
-      }
-    return octave_value (row, '\'');
-  }
-
   // A text value; one without escapes is made straight from the source.
-  octave_value string_node ()
+  built string_node ()
   {
     std::size_t run = plain_run (pos + 1);
     if (run < source.size () && source[run] == '"')
       {
-        octave_value node = char_row (source.data () + pos + 1, run - pos - 1);
+        built node = build.text (source.data () + pos + 1, run - pos - 1);
         pos = run + 1;
         return node;
       }
     scratch.clear ();
     if (! string_value (scratch))
-      return octave_value ();
-    return char_row (scratch.data (), scratch.size ());
+      return built ();
+    return build.text (scratch.data (), scratch.size ());
   }
 
-  // A member name; short names are made once per call and shared.
-  octave_value key_node ()
+  // A member name.
+  built key_node ()
   {
     scratch.clear ();
     if (! string_value (scratch))
-      return octave_value ();
-    if (scratch.size () > key_cache_length || keys_read++ < key_cache_after)
-      return char_row (scratch.data (), scratch.size ());
-    auto hit = keys_seen.find (scratch);
-    if (hit != keys_seen.end ())
-      return hit->second;
-    octave_value node = char_row (scratch.data (), scratch.size ());
-    if (keys_seen.size () < key_cache_limit)
-      keys_seen.emplace (scratch, node);
-    return node;
+      return built ();
+    return build.key (scratch);
   }
 
   // ---- numbers ------------------------------------------------------------
@@ -737,7 +824,7 @@ private:
     return from;
   }
 
-  octave_value number ()
+  built number ()
   {
     const std::size_t start = pos;
     const bool negative = (byte () == '-');
@@ -748,7 +835,7 @@ private:
         if (! negative && starts_with ("NaN"))
           {
             pos += 3;
-            return octave_value (lo_ieee_nan_value ());
+            return build.real (lo_ieee_nan_value ());
           }
         std::size_t word = starts_with ("Infinity") ? 8
                            : starts_with ("Inf") ? 3 : 0;
@@ -756,21 +843,21 @@ private:
           {
             pos += word;
             double inf = lo_ieee_inf_value ();
-            return octave_value (negative ? -inf : inf);
+            return build.real (negative ? -inf : inf);
           }
       }
     if (at_end () || ! is_digit (byte ()))
       {
         pos = start;
         fail (scan_error::invalid_value);
-        return octave_value ();
+        return built ();
       }
     if (byte () == '0' && pos + 1 < source.size ()
         && is_digit (source[pos+1]))
       {
         pos = start;
         fail (scan_error::invalid_number);
-        return octave_value ();
+        return built ();
       }
     const std::size_t digits_start = pos;
     pos = skip_digits (pos);
@@ -781,7 +868,7 @@ private:
         integer = false;
         pos++;
         if (! more_digits ())
-          return octave_value ();
+          return built ();
       }
     if (! at_end () && (byte () == 'e' || byte () == 'E'))
       {
@@ -790,16 +877,16 @@ private:
         if (! at_end () && (byte () == '+' || byte () == '-'))
           pos++;
         if (! more_digits ())
-          return octave_value ();
+          return built ();
       }
     if (integer && allow.integers)
       return whole_number (start, digits_start, negative);
     if (integer && digits <= 15)
-      return octave_value (small_integer (digits_start, negative));
+      return build.real (small_integer (digits_start, negative));
     double d = to_double (start);
     if (integer && std::fabs (d) >= ledger::two53)
       return big_integer (start, negative, d);
-    return octave_value (d);
+    return build.real (d);
   }
 
   // After "." or an exponent mark: at least one digit must follow.
@@ -828,8 +915,8 @@ private:
   // from FROM) as an int64, as a uint64 above the range of int64, and
   // as a double beyond that; "-0" stays the double -0, the only value
   // of its own that no integer holds.
-  octave_value whole_number (std::size_t start, std::size_t from,
-                             bool negative) const
+  built whole_number (std::size_t start, std::size_t from,
+                      bool negative)
   {
     if (pos - from <= 18)
       {
@@ -837,20 +924,20 @@ private:
         for (std::size_t i = from; i < pos; i++)
           v = v * 10 + (source[i] - '0');
         if (v == 0 && negative)
-          return octave_value (-0.0);
-        return octave_value (octave_int64 (negative ? -v : v));
+          return build.real (-0.0);
+        return build.int64 (negative ? -v : v);
       }
     const char *first = source.data () + start;
     const char *last = source.data () + pos;
     long long v;
     std::from_chars_result r = std::from_chars (first, last, v);
     if (r.ec == std::errc () && r.ptr == last)
-      return octave_value (octave_int64 (static_cast<int64_t> (v)));
+      return build.int64 (static_cast<int64_t> (v));
     unsigned long long u;
     r = std::from_chars (first, last, u);
     if (! negative && r.ec == std::errc () && r.ptr == last)
-      return octave_value (octave_uint64 (static_cast<uint64_t> (u)));
-    return octave_value (to_double (start));
+      return build.uint64 (static_cast<uint64_t> (u));
+    return build.real (to_double (start));
   }
 
   // The correctly rounded double of the literal from START to POS; beyond
@@ -862,7 +949,7 @@ private:
 
   // An integer literal of magnitude 2^53 or more: exact when a 64-bit
   // integer holds it and a double would not be enough.
-  octave_value big_integer (std::size_t start, bool negative, double d) const
+  built big_integer (std::size_t start, bool negative, double d)
   {
     const char *first = source.data () + start;
     const char *last = source.data () + pos;
@@ -871,39 +958,37 @@ private:
         long long v;
         std::from_chars_result r = std::from_chars (first, last, v);
         if (r.ec != std::errc () || v >= -static_cast<long long> (ledger::two53_int))
-          return octave_value (d);
-        return octave_value (octave_int64 (static_cast<int64_t> (v)));
+          return build.real (d);
+        return build.int64 (static_cast<int64_t> (v));
       }
     unsigned long long v;
     std::from_chars_result r = std::from_chars (first, last, v);
     if (r.ec != std::errc () || v <= ledger::two53_int)
-      return octave_value (d);
-    return octave_value (octave_uint64 (static_cast<uint64_t> (v)));
+      return build.real (d);
+    return build.uint64 (static_cast<uint64_t> (v));
   }
 
   // ---- containers ---------------------------------------------------------
 
-  octave_value array (int depth)
+  built array (int depth)
   {
     pos++;
-    const std::size_t base = stack.size ();
+    const auto base = build.open ();
     if (! skip_space ())
-      return octave_value ();
+      return built ();
     if (! at_end () && byte () == ']')
       {
         pos++;
-        if (no_elements.is_undefined ())
-          no_elements = Cell (dim_vector (0, 1));
-        return no_elements;
+        return build.empty_array ();
       }
     for (;;)
       {
         if (! at_end () && byte () == ']')
           return drop (base, scan_error::trailing_comma);
-        octave_value element = value (depth + 1);
+        built element = value (depth + 1);
         if (! message.empty ())
           return drop (base);
-        stack.push_back (std::move (element));
+        build.push (std::move (element));
         const member_end next
           = after_member (']', scan_error::missing_array_separator);
         if (next == member_end::fault)
@@ -911,21 +996,19 @@ private:
         if (next == member_end::closed)
           break;
       }
-    return octave_value (column (base, 1));
+    return build.array (base);
   }
 
-  octave_value object (int depth)
+  built object (int depth)
   {
     pos++;
-    const std::size_t base = stack.size ();
+    const auto base = build.open ();
     if (! skip_space ())
-      return octave_value ();
+      return built ();
     if (! at_end () && byte () == '}')
       {
         pos++;
-        if (no_members.is_undefined ())
-          no_members = make_object (base);
-        return no_members;
+        return build.empty_object ();
       }
     for (;;)
       {
@@ -934,7 +1017,7 @@ private:
         if (byte () != '"')
           return drop (base, byte () == '}' ? scan_error::trailing_comma
                                             : scan_error::missing_key);
-        octave_value key = key_node ();
+        built key = key_node ();
         if (! message.empty () || ! skip_space ())
           return drop (base);
         if (at_end () || byte () != ':')
@@ -942,11 +1025,11 @@ private:
         pos++;
         if (! skip_space ())
           return drop (base);
-        octave_value member = value (depth + 1);
+        built member = value (depth + 1);
         if (! message.empty ())
           return drop (base);
-        stack.push_back (std::move (key));
-        stack.push_back (std::move (member));
+        build.push (std::move (key));
+        build.push (std::move (member));
         const member_end next
           = after_member ('}', scan_error::missing_object_separator);
         if (next == member_end::fault)
@@ -954,7 +1037,7 @@ private:
         if (next == member_end::closed)
           break;
       }
-    return make_object (base);
+    return build.object (base);
   }
 
   // What follows a member of a container.
@@ -989,41 +1072,21 @@ private:
   }
 
   // Abandon a container and release its members.
-  octave_value drop (std::size_t base)
+  built drop (typename builder::mark base)
   {
-    stack.resize (base);
-    return octave_value ();
+    build.drop (base);
+    return built ();
   }
 
   // The same after recording WHY.
-  octave_value drop (std::size_t base, scan_error why)
+  built drop (typename builder::mark base, scan_error why)
   {
     fail (why);
     return drop (base);
   }
-
-  // Every STRIDE-th value of the stack from BASE + OFFSET, as a column
-  // cell; the caller releases the slice.
-  Cell column (std::size_t base, std::size_t stride, std::size_t offset = 0)
-  {
-    const std::size_t n = (stack.size () - base) / stride;
-    Cell c = ledger::take_cell (stack, base, dim_vector (n, 1), stride,
-                                offset);
-    if (offset + 1 == stride)
-      stack.resize (base);
-    return c;
-  }
-
-  // The keys and values on the stack from BASE, interleaved, as an object.
-  octave_value make_object (std::size_t base)
-  {
-    if (object_fields.nfields () == 0)
-      object_fields = ledger::object_fields ();
-    octave_scalar_map m (object_fields);
-    m.contents (0) = column (base, 2, 0);
-    m.contents (1) = column (base, 2, 1);
-    return octave_value (m);
-  }
 };
+
+// The reader of trees, as every entry and harness has used it.
+using json_parser = basic_parser<tree_builder>;
 
 #endif

@@ -219,7 +219,7 @@ DEFUN_DLD (__ledgersave__, args, nargout,
       size = packed.size ();
     }
   std::string fault = s.append ? ledger::append_file (name, data, size)
-                      : ledger::replace_file (name, data, size);
+                      : ledger::replace_file (name, data, size, s.sync);
   if (! fault.empty ())
     {
       fault = std::string (who) + ": " + fault;
