@@ -427,31 +427,6 @@ function [mem, faults] = mem_peak (i, m0, mem, faults, field)
   endif
 endfunction
 
-## Linux resets the high-water mark to the present resident size when "5"
-## is written to clear_refs.
-function ok = reset_hwm ()
-  ok = false;
-  fid = fopen ("/proc/self/clear_refs", "w");
-  if (fid >= 0)
-    ok = fprintf (fid, "5") == 1;
-    ok = fclose (fid) == 0 && ok;
-  endif
-endfunction
-
-function kb = status_kb (field)
-  kb = NaN;
-  fid = fopen ("/proc/self/status", "r");
-  if (fid < 0)
-    return;
-  endif
-  s = fread (fid, [1, Inf], "char=>char");
-  fclose (fid);
-  v = regexp (s, [field ':\s*(\d+)\s*kB'], "tokens", "once");
-  if (! isempty (v))
-    kb = str2double (v{1});
-  endif
-endfunction
-
 ## Do the doubles come back exact?  Both outputs are read back by the C
 ## library's strtod (through sscanf), independently of either reader.
 function e = exactness (x, work, has)

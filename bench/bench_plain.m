@@ -180,25 +180,3 @@ function s = small_record (i)
                mod (i, 9), mod (i, 7), mod (i, 5), repmat ("x", 1, 380));
 endfunction
 
-function ok = reset_hwm ()
-  ok = false;
-  fid = fopen ("/proc/self/clear_refs", "w");
-  if (fid >= 0)
-    ok = fwrite (fid, "5") == 1;
-    fclose (fid);
-  endif
-endfunction
-
-function kb = status_kb (field)
-  kb = NaN;
-  fid = fopen ("/proc/self/status", "r");
-  if (fid < 0)
-    return;
-  endif
-  s = fread (fid, [1, Inf], "char=>char");
-  fclose (fid);
-  m = regexp (s, [field ":\\s*(\\d+)"], "tokens", "once");
-  if (! isempty (m))
-    kb = str2double (m{1});
-  endif
-endfunction

@@ -59,7 +59,7 @@ function bench_read (work)
 
   ## JSON Lines against one array of the same records, and against a loop
   ## of jsondecode over the lines (splitting included).
-  recs = records (1e5);
+  recs = log_records (1e5, 3);
   lines = [strjoin(recs, "\n") "\n"];
   array = ["[" strjoin(recs, ",") "]"];
   fl = fullfile (work, "records.jsonl");
@@ -101,7 +101,6 @@ function bench_read (work)
 
 endfunction
 
-## Records of about 100 bytes, all different, of the kinds a log holds.
 ## JSON Lines the plain way: jsondecode over each line (splitting included).
 function a = decode_lines (lines)
   parts = strsplit (lines(1:end-1), "\n");
@@ -109,29 +108,6 @@ function a = decode_lines (lines)
   for i = 1:numel (parts)
     a{i} = jsondecode (parts{i});
   endfor
-endfunction
-
-function recs = records (n)
-  rand ("state", 3);
-  ids = randi (1e9, n, 1);
-  score = round (rand (n, 1) * 1e4) / 100;
-  words = {"alpha", "beta", "gamma", "delta"};
-  recs = cell (n, 1);
-  for i = 1:n
-    recs{i} = sprintf (['{"id":%d,"user":"user%d","ok":%s,"score":%g,' ...
-                        '"tags":["%s","%s"],"at":"2026-12-10T15:%02d:%02dZ"}'],
-                       ids(i), mod (ids(i), 9973), ifelse_word (ids(i)),
-                       score(i), words{mod(i, 4) + 1}, words{mod(i, 3) + 1},
-                       mod (i, 60), mod (i, 59));
-  endfor
-endfunction
-
-function w = ifelse_word (k)
-  if (mod (k, 2))
-    w = "true";
-  else
-    w = "false";
-  endif
 endfunction
 
 ## Seconds from SIGINT to the interpreter taking its next command, for each

@@ -16,7 +16,7 @@ function bench_stream (work)
     return;
   endif
   batch = 10000;
-  recs = records (batch);
+  recs = log_records (batch, 5);
   chunk = [strjoin(recs, "\n") "\n"];
   copies = ceil (2^30 / numel (chunk));
 
@@ -143,41 +143,3 @@ function remove (file)
   endif
 endfunction
 
-function recs = records (n)
-  rand ("state", 5);
-  ids = randi (1e9, n, 1);
-  score = round (rand (n, 1) * 1e4) / 100;
-  words = {"alpha", "beta", "gamma", "delta"};
-  recs = cell (n, 1);
-  for i = 1:n
-    recs{i} = sprintf (['{"id":%d,"user":"user%d","ok":%s,"score":%g,' ...
-                        '"tags":["%s","%s"],"at":"2026-12-10T15:%02d:%02dZ"}'],
-                       ids(i), mod (ids(i), 9973), ifelse (mod (ids(i), 2), "true", "false"),
-                       score(i), words{mod(i, 4) + 1}, words{mod(i, 3) + 1},
-                       mod (i, 60), mod (i, 59));
-  endfor
-endfunction
-
-## Linux resets the high-water mark to the present resident size when "5"
-## is written to clear_refs.
-function reset_hwm ()
-  fid = fopen ("/proc/self/clear_refs", "w");
-  if (fid >= 0)
-    fprintf (fid, "5");
-    fclose (fid);
-  endif
-endfunction
-
-function kb = status_kb (field)
-  kb = NaN;
-  fid = fopen ("/proc/self/status", "r");
-  if (fid < 0)
-    return;
-  endif
-  s = fread (fid, [1, Inf], "char=>char");
-  fclose (fid);
-  v = regexp (s, [field ':\s*(\d+)\s*kB'], "tokens", "once");
-  if (! isempty (v))
-    kb = str2double (v{1});
-  endif
-endfunction
