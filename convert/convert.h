@@ -920,7 +920,11 @@ namespace ledger
             return false;
           for (octave_idx_type k = 0; k < m; k++)
             {
-              const kind_of_value t = kind_of (r.xelem (k));
+              // Nearly every element is a double scalar: known at once.
+              const octave_value& x = r.xelem (k);
+              if (is_double_scalar (x))
+                continue;
+              const kind_of_value t = kind_of (x);
               if (t != k_null && t != k_double)
                 return false;
             }
