@@ -427,7 +427,8 @@ private:
   }
 
   // The field name MATLAB's rules make of NAME: the interpreter's own
-  // function, for a name that is not one already.
+  // function (matlab.lang.makeValidName, which every supported interpreter
+  // has), for a name that is not one already.
   std::string valid_name (const std::string& name) const
   {
     if (is_valid_name (name))
@@ -439,7 +440,8 @@ private:
     args(2) = octave_value (styles[style]);
     args(3) = octave_value ("Prefix");
     args(4) = octave_value (prefix);
-    octave_value_list r = octave::feval ("__make_valid_name__", args, 1);
+    octave_value_list r = octave::feval ("matlab.lang.makeValidName", args,
+                                                1);
     return r(0).string_value ();
   }
 
