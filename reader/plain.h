@@ -433,13 +433,21 @@ private:
   {
     if (is_valid_name (name))
       return name;
-    static const char *const styles[] = { "underscore", "delete", "hex" };
+    // Only the options given: Octave 6.2's function answers otherwise for
+    // a name that starts with a byte of UTF-8 when the default style is
+    // named.
     octave_value_list args;
     args(0) = octave_value (name);
-    args(1) = octave_value ("ReplacementStyle");
-    args(2) = octave_value (styles[style]);
-    args(3) = octave_value ("Prefix");
-    args(4) = octave_value (prefix);
+    if (style != 0)
+      {
+        args(args.length ()) = octave_value ("ReplacementStyle");
+        args(args.length ()) = octave_value (ledger::replacement_styles[style]);
+      }
+    if (prefix != "x")
+      {
+        args(args.length ()) = octave_value ("Prefix");
+        args(args.length ()) = octave_value (prefix);
+      }
     octave_value_list r = octave::feval ("matlab.lang.makeValidName", args,
                                                 1);
     return r(0).string_value ();
