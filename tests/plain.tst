@@ -186,8 +186,13 @@
 ## Keys made valid names: the interpreter's matlab.lang.makeValidName is
 ## the reference for every style and prefix.
 %!test
-%! keys = {"a", "a b", "1x", "_c", "for", "end", "a-b", "é", "", "x y z", ...
+%! keys = {"a", "a b", "1x", "_c", "for", "end", "a-b", "", "x y z", ...
 %!         "ab__", "A1", repmat("k", 1, 70), "$x", "if "};
+%! ## Octave 6's function treats the bytes of a UTF-8 character apart, and
+%! ## not alike from one call to the next: the oracle holds from Octave 7.
+%! if (compare_versions (OCTAVE_VERSION, "7.0.0", ">="))
+%!   keys{end+1} = "é";
+%! endif
 %! opts = {{}, {"ReplacementStyle", "delete"}, {"ReplacementStyle", "hex"}, ...
 %!         {"Prefix", "y"}, {"ReplacementStyle", "hex", "Prefix", "Q_"}};
 %! for k = 1:numel (keys)
