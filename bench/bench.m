@@ -759,15 +759,6 @@ function remove_folder (w)
   endif
 endfunction
 
-function put_file (f, text)
-  fid = fopen (f, "w");
-  if (fid < 0)
-    error ("bench: cannot write '%s'", f);
-  endif
-  fwrite (fid, text);
-  fclose (fid);
-endfunction
-
 ## Large documents need fresh pages from the system, whose cost varies
 ## widely between machines (here it can exceed that of the reading itself);
 ## it is printed to read the big rows by.

@@ -95,7 +95,7 @@ function bench_plain (datadir, work, runs, only, make_mixed, target)
     t0 = tic (); for i = 1:n, ledgerencode (value); endfor; t(5) = toc (t0);
     t0 = tic (); for i = 1:n, jsondecode (fileread (f)); endfor; t(6) = toc (t0);
     t0 = tic (); for i = 1:n, loadledger (f); endfor; t(7) = toc (t0);
-    t0 = tic (); for i = 1:n / 10, put (fb, jsonencode (value)); endfor; t(8) = toc (t0) * 10;
+    t0 = tic (); for i = 1:n / 10, put_file (fb, jsonencode (value)); endfor; t(8) = toc (t0) * 10;
     t0 = tic (); for i = 1:n / 10, saveledger (value, fs, "Sync", false); endfor; t(9) = toc (t0) * 10;
     t0 = tic (); for i = 1:n / 50, saveledger (value, fs); endfor; t(10) = toc (t0) * 50;
     best = min (best, t / n * 1e6);
@@ -115,7 +115,7 @@ function bench_plain (datadir, work, runs, only, make_mixed, target)
   names = cell (nfiles, 1);
   for i = 1:nfiles
     names{i} = fullfile (folder, sprintf ("%05d.json", i));
-    put (names{i}, small_record (i));
+    put_file (names{i}, small_record (i));
   endfor
   many = inf (1, 2);
   for round = 1:3
@@ -157,12 +157,6 @@ endfunction
 
 function row (what, ours, other)
   printf ("%-64s %9.2f %9.2f %5.2f\n", what, ours, other, ours / other);
-endfunction
-
-function put (file, text)
-  fid = fopen (file, "w");
-  fwrite (fid, text);
-  fclose (fid);
 endfunction
 
 ## A record of about 1 KB: a sidecar's metadata.

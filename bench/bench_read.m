@@ -40,7 +40,7 @@ function bench_read (work)
   ## per call would add to the per-call cost being measured.
   doc = '{"id":12,"name":"abc","tags":["x","y"],"ok":true}';
   f = fullfile (work, "small.json");
-  put (f, doc);
+  put_file (f, doc);
   n = 20000;
   best = inf (1, 5);
   for round = 1:7
@@ -64,8 +64,8 @@ function bench_read (work)
   array = ["[" strjoin(recs, ",") "]"];
   fl = fullfile (work, "records.jsonl");
   fa = fullfile (work, "records.json");
-  put (fl, lines);
-  put (fa, array);
+  put_file (fl, lines);
+  put_file (fa, array);
   t = best_times (5, @() ledgerdecode (lines, "Lines", true),
                   @() ledgerdecode (array), @() loadledger (fl, "Lines", true),
                   @() loadledger (fa));
@@ -126,12 +126,6 @@ endfunction
 
 function row (what, ours, other)
   printf ("%-52s %12.2f %12.2f %7.2f\n", what, ours, other, ours / other);
-endfunction
-
-function put (f, text)
-  fid = fopen (f, "w");
-  fwrite (fid, text);
-  fclose (fid);
 endfunction
 
 function target (what, limit, v, lim)

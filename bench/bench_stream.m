@@ -22,7 +22,7 @@ function bench_stream (work)
 
   ## The small file: the same records, read whole.
   small = fullfile (work, "small.jsonl");
-  put (small, repmat (chunk, 1, 20));
+  put_file (small, repmat (chunk, 1, 20));
   small_mb = numel (chunk) * 20 / 2^20;
   ## Times are the process's CPU time, as the machine is shared: the best
   ## of three reads, each with the release of its records, which the
@@ -128,12 +128,6 @@ function write_copies (file, text, copies, head, sep, tail)
     fwrite (fid, text);
   endfor
   fwrite (fid, tail);
-  fclose (fid);
-endfunction
-
-function put (file, text)
-  fid = fopen (file, "w");
-  fwrite (fid, text);
   fclose (fid);
 endfunction
 
